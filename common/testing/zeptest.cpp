@@ -1,0 +1,176 @@
+#include "common/testing/zeptest.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+#include "common/unique_resource.h"
+
+namespace zeptest
+{
+namespace
+{
+const wchar_t kScratchRoot[] = L"Software\\ZepTestSandbox";
+
+struct SandboxState
+{
+    std::wstring scratchKey;  // below the real HKCU
+    std::wstring tempDir;
+    bool overridden = false;
+};
+SandboxState g_state;
+
+void OverridePredefined(bool on)
+{
+    if (!on)
+    {
+        ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        return;
+    }
+    UniqueHKey hklm, hkcu;
+    const std::wstring base = g_state.scratchKey;
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\HKLM").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      hklm.Receive(), nullptr);
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\HKCU").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      hkcu.Receive(), nullptr);
+    // HKCU last: the HKLM scratch key is opened through the real HKCU.
+    ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, hklm.Get());
+    ::RegOverridePredefKey(HKEY_CURRENT_USER, hkcu.Get());
+}
+
+class CSandboxListener : public ::testing::EmptyTestEventListener
+{
+public:
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        static std::atomic<unsigned> s_counter{0};
+        const unsigned n = ++s_counter;
+        wchar_t suffix[64];
+        swprintf(suffix, 64, L"%lu_%u_%lu", ::GetCurrentProcessId(), n, ::GetTickCount());
+
+        g_state.scratchKey = std::wstring(kScratchRoot) + L"\\" + suffix;
+        OverridePredefined(true);
+        g_state.overridden = true;
+
+        wchar_t temp[MAX_PATH + 1] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        g_state.tempDir = std::wstring(temp) + L"zeptest_" + suffix + L"\\";
+        ::CreateDirectoryW(g_state.tempDir.c_str(), nullptr);
+    }
+
+    void OnTestEnd(const ::testing::TestInfo&) override
+    {
+        OverridePredefined(false);
+        g_state.overridden = false;
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, g_state.scratchKey.c_str());
+        RemoveTree(g_state.tempDir);
+    }
+};
+}  // namespace
+
+const std::wstring& TestTempDir() { return g_state.tempDir; }
+
+std::wstring ExeDir()
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path);
+    const size_t slash = dir.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : dir.substr(0, slash + 1);
+}
+
+bool RunProcess(const std::wstring& commandLine, DWORD dwTimeoutMs, DWORD& dwExitCode)
+{
+    dwExitCode = static_cast<DWORD>(-1);
+    std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
+    cmd.push_back(L'\0');
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    if (::WaitForSingleObject(process.Get(), dwTimeoutMs) != WAIT_OBJECT_0)
+    {
+        ::TerminateProcess(process.Get(), 0xDEAD);
+        ::WaitForSingleObject(process.Get(), 5000);
+        return false;
+    }
+    ::GetExitCodeProcess(process.Get(), &dwExitCode);
+    return true;
+}
+
+bool RemoveTree(const std::wstring& path)
+{
+    if (path.empty())
+        return false;
+    std::wstring dir = path;
+    if (dir.back() != L'\\')
+        dir += L'\\';
+    WIN32_FIND_DATAW fd;
+    UniqueFindHandle find(::FindFirstFileW((dir + L"*").c_str(), &fd));
+    if (find)
+    {
+        do
+        {
+            const std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring child = dir + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+            {
+                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(child.c_str());
+            }
+        } while (::FindNextFileW(find.Get(), &fd));
+    }
+    find.Reset();
+    return ::RemoveDirectoryW(dir.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND ||
+           ::GetLastError() == ERROR_PATH_NOT_FOUND;
+}
+
+bool WriteFileBytes(const std::wstring& path, const void* pData, size_t cb)
+{
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+    if (!file)
+        return false;
+    DWORD written = 0;
+    return ::WriteFile(file.Get(), pData, static_cast<DWORD>(cb), &written, nullptr) && written == cb;
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string& data)
+{
+    data.clear();
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    char buf[65536];
+    DWORD got = 0;
+    while (::ReadFile(file.Get(), buf, sizeof(buf), &got, nullptr) && got > 0)
+        data.append(buf, got);
+    return true;
+}
+
+CRegistrySandboxSuspension::CRegistrySandboxSuspension()
+{
+    if (g_state.overridden)
+        OverridePredefined(false);
+}
+
+CRegistrySandboxSuspension::~CRegistrySandboxSuspension()
+{
+    if (g_state.overridden)
+        OverridePredefined(true);
+}
+
+void InstallSandboxListener()
+{
+    ::testing::UnitTest::GetInstance()->listeners().Append(new CSandboxListener);
+}
+}  // namespace zeptest

@@ -1,0 +1,38 @@
+#pragma once
+// Support for the GoogleTest executables: every test runs in a registry sandbox
+// (HKLM and HKCU overridden to a fresh scratch key) with a fresh temp folder.
+#include <windows.h>
+#include <string>
+
+namespace zeptest
+{
+// The current test's own temp folder (with trailing backslash); created before the test,
+// removed after it.
+const std::wstring& TestTempDir();
+
+// The folder of the running test executable (with trailing backslash); helper programs
+// built beside the tests live here.
+std::wstring ExeDir();
+
+// Starts a program and waits for it. Returns false when it could not be started or did not end
+// within dwTimeoutMs (it is then terminated); dwExitCode receives its exit code.
+bool RunProcess(const std::wstring& commandLine, DWORD dwTimeoutMs, DWORD& dwExitCode);
+
+// Removes a folder and everything in it; true when it is gone.
+bool RemoveTree(const std::wstring& path);
+
+// Writes bytes to a file, replacing it.
+bool WriteFileBytes(const std::wstring& path, const void* pData, size_t cb);
+bool ReadFileBytes(const std::wstring& path, std::string& data);
+
+// While alive, the predefined keys point at the real registry again (for code that must
+// see the prefix's own machine settings).
+class CRegistrySandboxSuspension
+{
+public:
+    CRegistrySandboxSuspension();
+    ~CRegistrySandboxSuspension();
+    CRegistrySandboxSuspension(const CRegistrySandboxSuspension&) = delete;
+    CRegistrySandboxSuspension& operator=(const CRegistrySandboxSuspension&) = delete;
+};
+}  // namespace zeptest
