@@ -1,0 +1,35 @@
+#include "update/info/tests/info_test_util.h"
+
+#include "common/string_util.h"
+#include "common/testing/zeptest.h"
+#include "update/info/info_file_format.h"
+
+namespace infotest
+{
+std::string MakeFile(const std::string& strDaid, const std::string& strDigest, const std::string& strBody)
+{
+    return "eaid: ENC0001\ndaid: " + strDaid + "\ndigest: " + strDigest + "\n\n" + strBody;
+}
+
+std::string MakeSignedFile(const std::string& strBody, const std::wstring& strService, const std::wstring& strCategory,
+                           const std::string& strDaid)
+{
+    const ALG_ID algId = InfoFileFormat::DigestAlgorithm(Utf8ToWide(strDaid));
+    std::wstring strDigest;
+    InfoFileFormat::ComputeSaltedDigest(algId, reinterpret_cast<const BYTE*>(strBody.data()), strBody.size(),
+                                        strService, strCategory, strDigest);
+    return MakeFile(strDaid, WideToUtf8(strDigest), strBody);
+}
+
+std::wstring WriteTempFile(const std::wstring& strName, const std::string& strBytes)
+{
+    const std::wstring strPath = zeptest::TestTempDir() + strName;
+    zeptest::WriteFileBytes(strPath, strBytes.data(), strBytes.size());
+    return strPath;
+}
+
+std::string Unsigned(const std::string& strBody)
+{
+    return MakeFile("HAS0001", "", strBody);
+}
+}  // namespace infotest
