@@ -1,0 +1,85 @@
+#include "launcher/DownloadAction.h"
+
+#include "launcher/TolvikConstants.h"
+#include "launcher/TolvikRegistry.h"
+#include "launcher/TolvikShell.h"
+
+namespace
+{
+bool PathExists(const std::wstring& path)
+{
+    return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+}  // namespace
+
+std::wstring SubstituteTail(const std::wstring& param, const std::wstring& tail)
+{
+    std::wstring out;
+    out.reserve(param.size() + tail.size());
+    for (size_t i = 0; i < param.size(); ++i)
+    {
+        if (param[i] == L'%' && i + 1 < param.size())
+        {
+            if (param[i + 1] == L's')
+            {
+                out += tail;
+                ++i;
+                continue;
+            }
+            if (param[i + 1] == L'%')
+            {
+                out += L'%';
+                ++i;
+                continue;
+            }
+        }
+        out += param[i];
+    }
+    return out;
+}
+
+CDownloadAction CDownloadAction::FromRegistry()
+{
+    using TolvikRegistry::ReadMachineText;
+    CDownloadAction action;
+    action.m_strErrorMsg = ReadMachineText(TOLVIK_DOWNLOAD_KEY, L"ErrorMsg");
+    action.m_strUrl = ReadMachineText(TOLVIK_DOWNLOAD_KEY, L"Url");
+    action.m_strParam = ReadMachineText(TOLVIK_DOWNLOAD_KEY, L"Param");
+
+    const std::wstring exe = ReadMachineText(TOLVIK_DOWNLOAD_KEY, L"Exe");
+    std::wstring folder = ReadMachineText(TOLVIK_DOWNLOAD_KEY, L"Path");
+    if (folder.empty())
+    {
+        const std::wstring key = ReadMachineText(TOLVIK_DOWNLOAD_KEY, L"Key");
+        if (!key.empty())
+        {
+            const std::wstring entry = ReadMachineText(TOLVIK_DOWNLOAD_KEY, L"Entry");
+            const std::wstring subKey = L"SOFTWARE\\" + key;
+            folder = ReadMachineText(subKey.c_str(), entry.empty() ? nullptr : entry.c_str());
+        }
+    }
+    // A folder that could not be found must not turn "\<Exe>" into a path on the current drive.
+    if (!folder.empty())
+        action.m_strPath = exe.empty() ? folder : folder + L"\\" + exe;
+    return action;
+}
+
+void CDownloadAction::Run(const std::wstring& tail, ITolvikShell& shell, HWND hwndOwner) const
+{
+    if (!m_strUrl.empty())
+    {
+        shell.Execute(hwndOwner, L"open", m_strUrl, std::wstring(), std::wstring(), SW_SHOWNORMAL);
+        return;
+    }
+    if (!PathExists(m_strPath))
+    {
+        shell.ShowMessage(hwndOwner, m_strErrorMsg, MB_OK);
+        return;
+    }
+    std::wstring parameters;
+    if (m_strParam.find(L"%s") == std::wstring::npos)
+        parameters = m_strParam;
+    else if (!tail.empty())
+        parameters = SubstituteTail(m_strParam, tail);
+    shell.Execute(hwndOwner, std::wstring(), m_strPath, parameters, std::wstring(), SW_SHOWNORMAL);
+}

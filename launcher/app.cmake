@@ -1,0 +1,27 @@
+# Tolvik.exe: start-up, single instance and the main window. The window logic is a static
+# library so the tests drive the same code without the program's entry point.
+file(GLOB TOLVIK_APP_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+list(REMOVE_ITEM TOLVIK_APP_SOURCES ${CMAKE_CURRENT_LIST_DIR}/TolvikMain.cpp)
+
+add_library(tolvik_app STATIC ${TOLVIK_APP_SOURCES})
+target_link_libraries(tolvik_app PUBLIC zep_common gdiplus comctl32 version shell32 user32 gdi32 ole32)
+foreach(dep tolvik_settings tolvik_skin)
+  if(TARGET ${dep})
+    target_link_libraries(tolvik_app PUBLIC ${dep})
+  endif()
+endforeach()
+
+# Resources shared by the program and the window tests.
+set(TOLVIK_RC ${CMAKE_CURRENT_LIST_DIR}/Tolvik.rc)
+set_property(SOURCE ${TOLVIK_RC} APPEND PROPERTY OBJECT_DEPENDS
+  ${CMAKE_CURRENT_LIST_DIR}/resource.h ${CMAKE_CURRENT_LIST_DIR}/Tolvik.ico)
+
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/TolvikMain.cpp)
+  add_executable(Tolvik WIN32 ${CMAKE_CURRENT_LIST_DIR}/TolvikMain.cpp ${TOLVIK_RC})
+  target_link_libraries(Tolvik PRIVATE tolvik_app)
+  zep_check_imports(Tolvik)
+endif()
+
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/tests/CMakeLists.txt)
+  add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/tests ${CMAKE_CURRENT_BINARY_DIR}/tolvik_tests)
+endif()
