@@ -1,0 +1,100 @@
+#pragma once
+// Fetches one file over HTTP or HTTPS with WinINet (synchronous calls): resumption of a
+// partial file, a free-space check, cancellation from another thread and numbered status
+// notifications to one callback.
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <string>
+
+#include "common/unique_resource.h"
+#include "update/download/download_codes.h"
+
+class CXHttpDownloader
+{
+public:
+    // nMode 1: every transfer runs on a thread of its own; anything else: on the caller's thread.
+    explicit CXHttpDownloader(int nMode);
+    virtual ~CXHttpDownloader();
+    CXHttpDownloader(const CXHttpDownloader&) = delete;
+    CXHttpDownloader& operator=(const CXHttpDownloader&) = delete;
+
+    // Opens a fresh session; needed before every transfer, because each transfer closes all
+    // handles at its end. S_OK, S_FALSE when WinINet refused the status callback, E_UNEXPECTED
+    // when no session could be opened.
+    HRESULT Initialize(const wchar_t* pszAgentName, const wchar_t* pszProxy, const wchar_t* pszPostData);
+    void SetCallback(PFN_XHTTP_DOWNLOAD_CALLBACK pfnCallback, DWORD_PTR dwContext);
+    // Kept only when longer than 2 characters (a bare drive is ignored).
+    void SetDownloadFolder(const wchar_t* pszFolder);
+
+    // Transfers the URL's body into the download folder, from dwResumeOffset when non-zero.
+    HRESULT Download(const wchar_t* pszUrl, DWORD dwResumeOffset);
+    // Sends the request and reads the response headers only.
+    HRESULT AccessURL(const wchar_t* pszUrl);
+    // The path Download would write for the URL, without network access (creates the folder).
+    HRESULT GetDownloadPath(const wchar_t* pszUrl, wchar_t* pszBuffer, DWORD cchBuffer);
+    // The full path of the last transfer.
+    HRESULT GetFilePath(wchar_t* pszBuffer, DWORD cchBuffer);
+    // Seen by the transfer at its next check (before sending, while reading headers, between blocks).
+    HRESULT Cancel();
+    void CloseHandles();
+
+    // Waits for a transfer running on its own thread; true when none is running any more.
+    bool WaitForTransfer(DWORD dwTimeoutMs);
+    // Session time-outs in milliseconds; 0 keeps WinINet's own. Applied by the next Initialize.
+    void SetTimeouts(DWORD dwConnectMs, DWORD dwReceiveMs);
+    HRESULT GetLastResult() const { return m_hrLastResult; }
+
+protected:
+    // Free bytes available to the caller on the folder's volume.
+    virtual BOOL QueryFreeBytes(const wchar_t* pszFolder, ULARGE_INTEGER& freeBytes);
+    // The pause between two attempts to send the request.
+    virtual void PauseBeforeRetry(DWORD dwMilliseconds);
+
+private:
+    HRESULT ResolveTargetPath(const wchar_t* pszUrl, std::wstring& strFileName, std::wstring& strFullPath);
+    HRESULT StartTransfer();
+    static unsigned __stdcall ThreadEntry(void* pParam);
+    HRESULT DownloadThread();
+    HRESULT DoDownload();
+    HRESULT Connect();
+    HRESULT ReadHeader(bool& bLengthKnown);
+    HRESULT QueryLength(DWORD dwStatusCode, bool& bLengthKnown);
+    HRESULT ReadFile(bool bLengthKnown);
+    HRESULT WriteBlock(const BYTE* pData, DWORD cbData);
+    HRESULT ValidDiscFreeSpace();
+    HRESULT EndTransfer(HRESULT hrResult);
+    void Notify(DWORD dwCode, DWORD_PTR dwValue, DWORD dwKind);
+    void WaitForWorker();
+    static void CALLBACK OnHttpStatus(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwStatus, LPVOID pInfo,
+                                      DWORD dwInfoLength);
+    void HandleHttpStatus(DWORD dwStatus, DWORD dwInfoLength);
+
+    bool m_bNewThread;
+    std::atomic<bool> m_bCancel;
+    bool m_bResume;
+    BOOL m_bAccessOnly;
+    PFN_XHTTP_DOWNLOAD_CALLBACK m_pfnCallback;
+    DWORD_PTR m_dwCallbackContext;
+    HINTERNET m_hSession;
+    HINTERNET m_hConnection;
+    HINTERNET m_hRequest;
+    HRESULT m_hrLastResult;
+    DWORD m_dwResumeOffset;
+    DWORD m_dwContentLength;
+    UniqueHandle m_hFile;
+    std::wstring m_strPostData;
+    std::wstring m_strUrl;
+    std::wstring m_strFileName;
+    std::wstring m_strAgentName;
+    std::wstring m_strDownloadFolder;
+    std::wstring m_strFullPath;
+    UniqueHandle m_hThread;
+    unsigned m_dwThreadId;
+
+    // Whether eMsgDownloadEnd went out: WinINet's late connection notifications stay behind it.
+    bool m_bEnded;
+    DWORD m_dwConnectTimeout;
+    DWORD m_dwReceiveTimeout;
+};

@@ -1,0 +1,565 @@
+// The network half of CXHttpDownloader: connection, request, headers and body.
+#include "update/download/xhttp_downloader.h"
+
+#include <cwchar>
+#include <cwctype>
+#include <vector>
+
+#include "common/string_util.h"
+#include "update/download/download_log.h"
+
+namespace
+{
+const DWORD kSendAttempts = 5;
+const DWORD kRetryPauseMs = 1000;
+const DWORD kBodyBlockSize = 16384;
+const DWORD kAuthDrainBlockSize = 50;
+const size_t kCrackBufferChars = 250;
+
+bool IsCertificateError(DWORD dwError)
+{
+    switch (dwError)
+    {
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:  // 12037
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:    // 12038
+    case ERROR_INTERNET_INVALID_CA:             // 12045
+    // WinINet reports several problems at once, or a chain it cannot judge, with these:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:      // 12055
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:  // 12057
+    case ERROR_INTERNET_SEC_INVALID_CERT:     // 12169
+    case ERROR_INTERNET_SEC_CERT_REVOKED:     // 12170
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A decimal number that fills the whole text (blanks around it allowed).
+bool ParseUnsigned(const wchar_t* pszText, ULONGLONG& ullValue)
+{
+    while (iswspace(*pszText))
+        ++pszText;
+    if (!iswdigit(*pszText))
+        return false;
+    wchar_t* pszEnd = nullptr;
+    ullValue = wcstoull(pszText, &pszEnd, 10);
+    while (iswspace(*pszEnd))
+        ++pszEnd;
+    return *pszEnd == L'\0';
+}
+}  // namespace
+
+HRESULT CXHttpDownloader::Connect()
+{
+    long hr = S_OK;
+    CDownloadMethodLog log(L"CXHttpDownloader::Connect", &hr);
+
+    // Buffers as large as the URL itself, so that no part is ever cut.
+    const size_t cchPart = m_strUrl.size() + 1 > kCrackBufferChars ? m_strUrl.size() + 1 : kCrackBufferChars;
+    std::vector<wchar_t> scheme(cchPart), host(cchPart), user(cchPart), password(cchPart), path(cchPart),
+        extra(cchPart);
+    URL_COMPONENTSW components = {};
+    components.dwStructSize = sizeof(components);
+    components.lpszScheme = scheme.data();
+    components.dwSchemeLength = static_cast<DWORD>(cchPart);
+    components.lpszHostName = host.data();
+    components.dwHostNameLength = static_cast<DWORD>(cchPart);
+    components.lpszUserName = user.data();
+    components.dwUserNameLength = static_cast<DWORD>(cchPart);
+    components.lpszPassword = password.data();
+    components.dwPasswordLength = static_cast<DWORD>(cchPart);
+    components.lpszUrlPath = path.data();
+    components.dwUrlPathLength = static_cast<DWORD>(cchPart);
+    components.lpszExtraInfo = extra.data();
+    components.dwExtraInfoLength = static_cast<DWORD>(cchPart);
+    if (!::InternetCrackUrlW(m_strUrl.c_str(), 0, 0, &components))
+    {
+        const DWORD dwError = ::GetLastError();
+        log.ErrorPrintf(L"InternetCrackUrl() failed. %d\t%s", dwError, SystemErrorText(dwError).c_str());
+        hr = EndTransfer(E_DL_NETWORK);
+        return hr;
+    }
+    log.DebugPrintf(L"cracked download URL");
+    log.DebugPrintf(L"m_downloadUrl = %s", m_strUrl.c_str());
+    log.DebugPrintf(L"UrlComponents.lpszScheme = %s", scheme.data());
+    log.DebugPrintf(L"UrlComponents.lpszHostName = %s", host.data());
+    log.DebugPrintf(L"UrlComponents.lpszUrlPath = %s", path.data());
+    log.DebugPrintf(L"UrlComponents.lpszExtraInfo = %s", extra.data());
+
+    const bool bSecure = components.nScheme == INTERNET_SCHEME_HTTPS;
+    if (m_hConnection != nullptr)
+    {
+        ::InternetCloseHandle(m_hConnection);
+        m_hConnection = nullptr;
+    }
+    log.Printf(L"Call ::InternetConnect()");
+    m_hConnection = ::InternetConnectW(m_hSession, host.data(), components.nPort, nullptr, nullptr,
+                                       INTERNET_SERVICE_HTTP, bSecure ? INTERNET_FLAG_SECURE : 0,
+                                       reinterpret_cast<DWORD_PTR>(this));
+    DWORD dwError = ::GetLastError();
+    log.Printf(L"GetLastError() : %d\t%s", dwError, SystemErrorText(dwError).c_str());
+    if (m_hConnection == nullptr)
+    {
+        log.ErrorPrintf(L"Could not Connect to HTTP Server: %s. Wininet returned error %d.", host.data(), dwError);
+        hr = EndTransfer(E_DL_NETWORK);
+        return hr;
+    }
+    log.Printf(L"Connected to HTTP Server: %s", host.data());
+
+    const std::wstring strObject = std::wstring(path.data()) + extra.data();
+    DWORD dwFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
+    if (bSecure)
+        dwFlags |= INTERNET_FLAG_SECURE;
+    const wchar_t* acceptTypes[] = {L"*/*", nullptr};
+    const bool bPost = !m_strPostData.empty();
+    if (bPost)
+        log.Printf(L"Call ::HttpOpenRequest(\"POST\", parammeter:%s, openFlag:%d)", strObject.c_str(), dwFlags);
+    else
+        log.Printf(L"Call ::HttpOpenRequest(\"GET\", parammeter:%s, openFlag:%d)", strObject.c_str(), dwFlags);
+    // The request carries this object as its context too: WinINet reports the connection's
+    // progress (resolving, connecting, sending) on the request handle.
+    m_hRequest = ::HttpOpenRequestW(m_hConnection, bPost ? L"POST" : nullptr, strObject.c_str(), nullptr, nullptr,
+                                    acceptTypes, dwFlags, reinterpret_cast<DWORD_PTR>(this));
+    if (m_hRequest == nullptr)
+    {
+        dwError = ::GetLastError();
+        log.ErrorPrintf(L"HTTP Open request Failed to Server: %s. Wininet returned error %d.", host.data(), dwError);
+        hr = EndTransfer(E_DL_NETWORK);
+        return hr;
+    }
+    m_hrLastResult = S_OK;
+    return hr;
+}
+
+HRESULT CXHttpDownloader::ReadHeader(bool& bLengthKnown)
+{
+    long hr = S_OK;
+    CDownloadMethodLog log(L"CXHttpDownloader::ReadHeader", &hr);
+    bLengthKnown = false;
+
+    if (m_bResume)
+    {
+        log.Printf(L"download file path : %s", m_strFullPath.c_str());
+        UniqueHandle existing(::CreateFileW(m_strFullPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size = {};
+        if (!existing || !::GetFileSizeEx(existing.Get(), &size) ||
+            size.QuadPart < static_cast<LONGLONG>(m_dwResumeOffset))
+        {
+            m_bResume = false;
+            m_dwResumeOffset = 0;
+        }
+    }
+    if (!m_bResume)
+        m_dwResumeOffset = 0;
+
+    if (m_bCancel)
+    {
+        log.Printf(L"File %s Download Canceled", m_strFullPath.c_str());
+        hr = EndTransfer(E_DL_CANCELED);
+        return hr;
+    }
+
+    std::wstring strHeaders;
+    if (m_dwResumeOffset != 0 && m_bResume)
+        strHeaders = FormatString(L"Range: bytes=%lu-\r\n", m_dwResumeOffset);
+    strHeaders += L"Content-Type: application/x-www-form-urlencoded";
+    std::string strBody = WideToAnsi(m_strPostData);
+
+    BOOL bSent = FALSE;
+    DWORD dwError = ERROR_SUCCESS;
+    for (DWORD nAttempt = 0; nAttempt < kSendAttempts; ++nAttempt)
+    {
+        if (nAttempt != 0 && m_bCancel)
+        {
+            log.Printf(L"File %s Download Canceled", m_strFullPath.c_str());
+            hr = EndTransfer(E_DL_CANCELED);
+            return hr;
+        }
+        log.Printf(L"Call HttpSendRequest()");
+        bSent = ::HttpSendRequestW(m_hRequest, strHeaders.c_str(), static_cast<DWORD>(-1),
+                                   strBody.empty() ? nullptr : &strBody[0], static_cast<DWORD>(strBody.size()));
+        dwError = bSent ? ERROR_SUCCESS : ::GetLastError();
+        log.Printf(L"Retry : %d, GetLastError() : %d\t%s", nAttempt, dwError, SystemErrorText(dwError).c_str());
+        if (bSent || dwError == ERROR_INTERNET_TIMEOUT)
+            break;
+        PauseBeforeRetry(kRetryPauseMs);
+    }
+    if (!bSent)
+    {
+        HRESULT hrSend = E_DL_NETWORK;
+        if (IsCertificateError(dwError))
+            hrSend = E_DL_CERTIFICATE;
+        else if (dwError == ERROR_INTERNET_TIMEOUT)
+            hrSend = E_DL_TIMEOUT;
+        log.ErrorPrintf(L"Send LastError %d", dwError);
+        hr = EndTransfer(hrSend);
+        return hr;
+    }
+
+    log.Printf(L"Call HttpQueryInfo()");
+    wchar_t szStatus[16] = {};
+    DWORD cbStatus = sizeof(szStatus);
+    if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_STATUS_CODE, szStatus, &cbStatus, nullptr))
+    {
+        dwError = ::GetLastError();
+        log.ErrorPrintf(L"fail ::HttpQueryInfo() / GetLastError() : %d\t%s", dwError, SystemErrorText(dwError).c_str());
+        hr = EndTransfer(E_DL_NETWORK);
+        return hr;
+    }
+    const DWORD dwStatusCode = static_cast<DWORD>(_wtoi(szStatus));
+    Notify(eMsgHttpStatus, dwStatusCode, eValueNumber);
+
+    if (dwStatusCode == HTTP_STATUS_DENIED || dwStatusCode == HTTP_STATUS_PROXY_AUTH_REQ)
+    {
+        // The body is drained so that the connection can be used again.
+        log.Printf(L"Call InternetReadFile() repeatedly");
+        char drain[kAuthDrainBlockSize];
+        DWORD cbRead = 0;
+        while (!m_bCancel && ::InternetReadFile(m_hRequest, drain, sizeof(drain), &cbRead) && cbRead != 0)
+        {
+        }
+        log.Printf(L"GetLastError() : %d", ::GetLastError());
+        hr = EndTransfer(E_DL_AUTH_REQUIRED);
+        return hr;
+    }
+    if (dwStatusCode < 200 || dwStatusCode > 299)
+    {
+        HRESULT hrStatus = E_DL_NETWORK;
+        if (dwStatusCode == HTTP_STATUS_BAD_REQUEST)
+            hrStatus = E_DL_HTTP_400;
+        else if (dwStatusCode == HTTP_STATUS_NOT_FOUND)
+            hrStatus = E_DL_HTTP_404;
+        else if (dwStatusCode == HTTP_STATUS_SERVER_ERROR)
+            hrStatus = E_DL_HTTP_500;
+        EndTransfer(hrStatus);
+        log.ErrorPrintf(L"CXHttpDownloader::ReadHeader() Failed to retrieve a HTTP 200 status, Status Code:%d\n",
+                        dwStatusCode);
+        hr = hrStatus;
+        return hr;
+    }
+
+    // A server that ignores the range sends the whole body: the file is written from its start.
+    if (m_dwResumeOffset != 0 && m_bResume && dwStatusCode != HTTP_STATUS_PARTIAL_CONTENT)
+    {
+        m_bResume = false;
+        m_dwResumeOffset = 0;
+    }
+    hr = QueryLength(dwStatusCode, bLengthKnown);
+    return hr;
+}
+
+HRESULT CXHttpDownloader::QueryLength(DWORD dwStatusCode, bool& bLengthKnown)
+{
+    long hr = S_OK;
+    CDownloadMethodLog log(L"CXHttpDownloader::QueryLength", &hr);
+
+    bool bQueryRange = dwStatusCode == HTTP_STATUS_PARTIAL_CONTENT;
+    // A partial answer without the total: its Content-Length counts from the resume offset.
+    bool bPartOnly = false;
+    DWORD cbBuffer = 64 * sizeof(wchar_t);
+    for (int nQuery = 0; nQuery < 8; ++nQuery)
+    {
+        if (m_bCancel)
+        {
+            log.Printf(L"File %s Download Canceled", m_strFullPath.c_str());
+            hr = EndTransfer(E_DL_CANCELED);
+            return hr;
+        }
+        std::vector<wchar_t> buffer(cbBuffer / sizeof(wchar_t) + 1);
+        DWORD cbInOut = cbBuffer;
+        log.Printf(L"Call HttpQueryInfo()");
+        if (::HttpQueryInfoW(m_hRequest, bQueryRange ? HTTP_QUERY_CONTENT_RANGE : HTTP_QUERY_CONTENT_LENGTH,
+                             buffer.data(), &cbInOut, nullptr))
+        {
+            const std::wstring strValue(buffer.data());
+            ULONGLONG ullLength = 0;
+            if (bQueryRange)
+            {
+                const size_t nSlash = strValue.rfind(L'/');
+                if (nSlash == std::wstring::npos)
+                {
+                    bQueryRange = false;
+                    bPartOnly = true;
+                    continue;
+                }
+                // The part must begin where the file is cut; any other start would misplace bytes.
+                const size_t nFirstDigit = strValue.find_first_of(L"0123456789");
+                const ULONGLONG ullStart =
+                    nFirstDigit < nSlash ? wcstoull(strValue.c_str() + nFirstDigit, nullptr, 10) : ~0ULL;
+                if (ullStart != m_dwResumeOffset)
+                {
+                    log.ErrorPrintf(L"Content-Range \"%s\" does not start at %lu", strValue.c_str(), m_dwResumeOffset);
+                    hr = EndTransfer(E_DL_NETWORK);
+                    return hr;
+                }
+                if (!ParseUnsigned(strValue.c_str() + nSlash + 1, ullLength))
+                {
+                    // "*": the total is not known.
+                    bQueryRange = false;
+                    bPartOnly = true;
+                    continue;
+                }
+            }
+            else
+            {
+                if (!ParseUnsigned(strValue.c_str(), ullLength))
+                {
+                    log.ErrorPrintf(L"Content-Length \"%s\" is not a number", strValue.c_str());
+                    hr = EndTransfer(E_DL_NETWORK);
+                    return hr;
+                }
+                if (bPartOnly)
+                    ullLength += m_dwResumeOffset;
+            }
+            if (ullLength > 0xFFFFFFFFULL)
+            {
+                log.ErrorPrintf(L"Content length %I64u is beyond 4 GiB", ullLength);
+                hr = EndTransfer(E_DL_NETWORK);
+                return hr;
+            }
+            m_dwContentLength = static_cast<DWORD>(ullLength);
+            bLengthKnown = true;
+            Notify(eMsgDownloadSize, m_dwContentLength, eValueNumber);
+            log.Printf(L"CXHttpDownloader::ReadHeader() Done");
+            return hr;
+        }
+
+        const DWORD dwError = ::GetLastError();
+        log.Printf(L"fail ::HttpQueryInfo() / GetLastError() : %d\t%s", dwError, SystemErrorText(dwError).c_str());
+        if (dwError == ERROR_INSUFFICIENT_BUFFER)
+        {
+            log.Printf(L"Error: Insufficient buffer! Retry HttpQueryInfo().");
+            cbBuffer = cbInOut > cbBuffer ? cbInOut : cbBuffer * 2;
+            continue;
+        }
+        // Errors from outside WinINet's range are not the header's fault.
+        if (dwError == ERROR_HTTP_HEADER_NOT_FOUND || dwError < 12001 || dwError > 12174)
+        {
+            log.Printf(L"Fail ::HttpQueryInfo() but Success ReadHeader()");
+            return hr;
+        }
+        log.ErrorPrintf(L"Fail ::HttpQueryInfo() for Fail ReadHeader()");
+        hr = EndTransfer(E_DL_NETWORK);
+        return hr;
+    }
+    hr = EndTransfer(E_DL_NETWORK);
+    return hr;
+}
+
+HRESULT CXHttpDownloader::ReadFile(bool bLengthKnown)
+{
+    long hr = S_OK;
+    CDownloadMethodLog log(L"CXHttpDownloader::ReadFile", &hr);
+
+    if (bLengthKnown && FAILED(ValidDiscFreeSpace()))
+    {
+        hr = EndTransfer(E_DL_DISK_FULL);
+        return hr;
+    }
+
+    m_hFile.Reset();
+    m_hFile.Reset(::CreateFileW(m_strFullPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_hFile)
+    {
+        log.ErrorPrintf(L"Failed to open file for writing \"%s\"", m_strFullPath.c_str());
+        hr = EndTransfer(E_DL_BAD_TARGET);
+        return hr;
+    }
+    const bool bResuming = m_bResume && m_dwResumeOffset != 0;
+    if (bResuming)
+    {
+        LARGE_INTEGER offset = {};
+        offset.QuadPart = m_dwResumeOffset;
+        if (!::SetFilePointerEx(m_hFile.Get(), offset, nullptr, FILE_BEGIN))
+        {
+            m_hFile.Reset();
+            hr = EndTransfer(E_DL_SEEK);
+            return hr;
+        }
+    }
+    // A fresh transfer empties the file; a resumed one drops whatever lies behind the offset.
+    if (!::SetEndOfFile(m_hFile.Get()))
+    {
+        const DWORD dwError = ::GetLastError();
+        m_hFile.Reset();
+        log.ErrorPrintf(L"SetEndOfFile() failed. %d\t%s", dwError, SystemErrorText(dwError).c_str());
+        hr = EndTransfer(dwError == ERROR_DISK_FULL ? E_DL_DISK_FULL : E_DL_WRITE);
+        return hr;
+    }
+
+    DWORD dwCount = 0;
+    if (bResuming)
+    {
+        dwCount = m_dwResumeOffset;
+        log.Printf(L"Resuming Download from %lu", dwCount);
+    }
+    if (m_bCancel)
+    {
+        log.Printf(L"File %s Download Canceled", m_strFullPath.c_str());
+        m_hFile.Reset();
+        hr = EndTransfer(E_DL_CANCELED);
+        return hr;
+    }
+
+    std::vector<BYTE> block(kBodyBlockSize);
+    bool bCanceled = false;
+    for (;;)
+    {
+        DWORD cbRead = 0;
+        if (!::InternetReadFile(m_hRequest, block.data(), kBodyBlockSize, &cbRead))
+        {
+            log.ErrorPrintf(L"Failed in call to InternetReadFile@ReadFile, Error:%d\n", ::GetLastError());
+            m_hFile.Reset();
+            hr = EndTransfer(E_DL_NETWORK);
+            return hr;
+        }
+        if (cbRead == 0)
+        {
+            bCanceled = m_bCancel;
+            if (bCanceled || !bLengthKnown || dwCount == m_dwContentLength)
+                break;
+            log.ErrorPrintf(
+                L"The downloaded file is not available, invalid data length. [Downloaded/Estimated] = [%lu / %lu]",
+                dwCount, m_dwContentLength);
+            m_hFile.Reset();
+            hr = EndTransfer(E_DL_LENGTH_MISMATCH);
+            return hr;
+        }
+        if (m_bCancel)
+        {
+            bCanceled = true;
+            break;
+        }
+        if (static_cast<ULONGLONG>(dwCount) + cbRead > 0xFFFFFFFFULL)
+        {
+            log.ErrorPrintf(L"The body goes beyond 4 GiB");
+            m_hFile.Reset();
+            hr = EndTransfer(E_DL_LENGTH_MISMATCH);
+            return hr;
+        }
+        const HRESULT hrWrite = WriteBlock(block.data(), cbRead);
+        if (FAILED(hrWrite))
+        {
+            const DWORD dwError = ::GetLastError();
+            m_hFile.Reset();
+            log.ErrorPrintf(L"Exception caught in CXHttpDownloader::ReadFile with err %d", dwError);
+            log.ErrorPrintf(L"An exception occured while writing to the download file.");
+            hr = EndTransfer(hrWrite);
+            return hr;
+        }
+        // Counted once written: the progress tells how much of the file is on disk.
+        dwCount += cbRead;
+        Notify(eMsgDownloadProgress, dwCount, eValueNumber);
+    }
+
+    m_hFile.Reset();
+    if (bCanceled)
+    {
+        log.Printf(L"File %s Download Canceled.", m_strFullPath.c_str());
+        hr = EndTransfer(E_DL_CANCELED);
+    }
+    else
+    {
+        log.Printf(L"File %s Download succeeded.", m_strFullPath.c_str());
+        hr = EndTransfer(S_OK);
+    }
+    return hr;
+}
+
+HRESULT CXHttpDownloader::WriteBlock(const BYTE* pData, DWORD cbData)
+{
+    DWORD cbWritten = 0;
+    if (!::WriteFile(m_hFile.Get(), pData, cbData, &cbWritten, nullptr) || cbWritten != cbData)
+        return ::GetLastError() == ERROR_DISK_FULL ? E_DL_DISK_FULL : E_DL_WRITE;
+    return S_OK;
+}
+
+HRESULT CXHttpDownloader::ValidDiscFreeSpace()
+{
+    long hr = S_OK;
+    CDownloadMethodLog log(L"CXHttpDownloader::ValidDiscFreeSpace", &hr);
+
+    // The folder the file is really written to (the temporary folder when none was set).
+    std::wstring strFolder = m_strFullPath.substr(0, m_strFullPath.rfind(L'\\') + 1);
+    if (strFolder.empty())
+        strFolder = m_strDownloadFolder;
+    if (!strFolder.empty() && strFolder.back() != L'\\')
+        strFolder += L'\\';
+
+    ULARGE_INTEGER freeBytes = {};
+    if (!QueryFreeBytes(strFolder.c_str(), freeBytes))
+    {
+        log.ErrorPrintf(L"GetDiskFreeSpaceEx(), failed. %s", SystemErrorText(::GetLastError()).c_str());
+        hr = E_DL_DISK_FULL;
+        return hr;
+    }
+    const double dFree = static_cast<double>(freeBytes.QuadPart);
+    log.Printf(L"[Target:%s] [FreeSpace:%.2lf]", strFolder.c_str(), dFree);
+    if (dFree < 2.5 * static_cast<double>(m_dwContentLength))
+    {
+        log.ErrorPrintf(L"Cannot ensure Free Space.");
+        hr = E_DL_DISK_FULL;
+    }
+    return hr;
+}
+
+void CALLBACK CXHttpDownloader::OnHttpStatus(HINTERNET, DWORD_PTR dwContext, DWORD dwStatus, LPVOID,
+                                             DWORD dwInfoLength)
+{
+    if (dwContext == 0)
+        return;
+    reinterpret_cast<CXHttpDownloader*>(dwContext)->HandleHttpStatus(dwStatus, dwInfoLength);
+}
+
+void CXHttpDownloader::HandleHttpStatus(DWORD dwStatus, DWORD dwInfoLength)
+{
+    long hr = S_OK;
+    CDownloadMethodLog log(L"CXHttpDownloader::OnHttpStatus", &hr);
+
+    struct SStatusEntry
+    {
+        DWORD dwStatus;
+        const wchar_t* pszName;
+        int nCode;  // -1: logged only
+    };
+    static const SStatusEntry kStatuses[] = {
+        {INTERNET_STATUS_RESOLVING_NAME, L"RESOLVING_NAME", eMsgResolvingName},
+        {INTERNET_STATUS_NAME_RESOLVED, L"NAME_RESOLVED", eMsgNameResolved},
+        {INTERNET_STATUS_CONNECTING_TO_SERVER, L"CONNECTING_TO_SERVER", eMsgConnectingServer},
+        {INTERNET_STATUS_CONNECTED_TO_SERVER, L"CONNECTED_TO_SERVER", eMsgConnectedToServer},
+        {INTERNET_STATUS_SENDING_REQUEST, L"SENDING_REQUEST", eMsgSendingRequest},
+        {INTERNET_STATUS_REQUEST_SENT, L"REQUEST_SENT", eMsgRequestSent},
+        {INTERNET_STATUS_RECEIVING_RESPONSE, L"RECEIVEING_RESPONSE", -1},
+        {INTERNET_STATUS_RESPONSE_RECEIVED, L"RESPONSE_RECEIVED", -1},
+        {INTERNET_STATUS_CLOSING_CONNECTION, L"CLOSING_CONNECTION", eMsgClosingConnection},
+        {INTERNET_STATUS_CONNECTION_CLOSED, L"CONNECTION_CLOSED", eMsgConnectionClosed},
+        {INTERNET_STATUS_HANDLE_CREATED, L"HANDLE_CREATED", -1},
+        {INTERNET_STATUS_HANDLE_CLOSING, L"HANDLE_CLOSING", -1},
+        {INTERNET_STATUS_REDIRECT, L"REDIRECT", -1},
+        {INTERNET_STATUS_INTERMEDIATE_RESPONSE, L"INTERMEDIATE_RESPONSE", -1},
+        {INTERNET_STATUS_STATE_CHANGE, L"STATE_CHANGE", -1},
+    };
+
+    if (dwStatus == INTERNET_STATUS_REQUEST_COMPLETE)
+        return;
+    if (dwStatus == INTERNET_STATUS_DETECTING_PROXY)
+    {
+        log.Printf(L"%s: DETECTING_PROXY", m_strUrl.c_str());
+        if (!m_bEnded)
+            Notify(eMsgDetectingProxy, 0, eValueNone);
+        return;
+    }
+    for (const SStatusEntry& entry : kStatuses)
+    {
+        if (entry.dwStatus != dwStatus)
+            continue;
+        log.Printf(L"%s: %s (%d)", m_strUrl.c_str(), entry.pszName, dwInfoLength);
+        // Late connection notifications would otherwise follow eMsgDownloadEnd.
+        if (entry.nCode >= 0 && !m_bEnded)
+            Notify(static_cast<DWORD>(entry.nCode), 0, eValueNone);
+        return;
+    }
+    log.Printf(L"%s: Unknown: Status %d Given", m_strUrl.c_str(), dwStatus);
+}
