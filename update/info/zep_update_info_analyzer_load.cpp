@@ -299,8 +299,9 @@ HRESULT CZepUpdateInfoAnalyzer::LoadDocument(const std::wstring& strText, ZepXml
 
     auto reportSyntax = [&](LONG lCode, LONG lLine, LONG lLinePos, const std::wstring& strReason) {
         failure.Error(L"XML:cannot load xml file");
-        failure.Diagnose(FormatString(L"the XML is not well formed: line %ld, position %ld: %s", lLine, lLinePos,
-                                      Fmt::TrimWhiteSpace(strReason).c_str()));
+        const std::wstring strWhere =
+            lLine > 0 ? FormatString(L"line %ld, position %ld: ", lLine, lLinePos) : std::wstring();
+        failure.Diagnose(L"the XML is not well formed: " + strWhere + Fmt::TrimWhiteSpace(strReason));
         if (pParseError)
         {
             pParseError->m_lErrorCode = lCode;

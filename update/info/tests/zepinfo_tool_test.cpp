@@ -1,0 +1,269 @@
+// zepinfo.exe as a publisher would run it: publish, verify, evaluate, each as a child process.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "common/com_init.h"
+#include "common/string_util.h"
+#include "common/testing/zeptest.h"
+#include "common/unique_resource.h"
+#include "update/info/zep_update_info_analyzer.h"
+#include "update/info/zep_update_info_errors.h"
+
+namespace
+{
+const char kBody[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<InformationFile Noop="false">
+  <ApplyConditions>
+    <ApplyCondition Force="true">
+      <Rules>
+        <Rule Type="Software" Key="YP-Q3" Value="2.1" Operator="LessThan"/>
+        <Rule Type="System" Key="FirmwareVersion" Value="1.0" Operator="GreaterThanEqual"/>
+      </Rules>
+      <Descriptions DefaultLang="xx"><Description Lang="xx">Firmware 2.1</Description></Descriptions>
+      <Distributions>
+        <Package ID="YP-Q3 Firmware" Version="2.1" URI="http://updates.test/fw-2.1.bin" MAC="0123abcd" Size="4194304"/>
+      </Distributions>
+    </ApplyCondition>
+  </ApplyConditions>
+  <ControlConditions DefaultServiceStatus="open">
+    <ControlCondition Model="YP-Q2" ServiceStatus="manual-only"/>
+  </ControlConditions>
+</InformationFile>
+)";
+
+struct ToolRun
+{
+    DWORD dwExitCode = 0;
+    std::string strOutput;  // stdout and stderr, UTF-8
+};
+
+// Runs zepinfo.exe with its output captured in a file.
+ToolRun RunZepinfo(const std::wstring& strArguments)
+{
+    ToolRun run;
+    const std::wstring strOutPath = zeptest::TestTempDir() + L"zepinfo-output.txt";
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    UniqueHandle output(::CreateFileW(strOutPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_TRUE(output.IsValid());
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nullptr;
+    si.hStdOutput = output.Get();
+    si.hStdError = output.Get();
+    std::wstring strCommand = L"\"" + zeptest::ExeDir() + L"zepinfo.exe\" " + strArguments;
+    std::vector<wchar_t> cmd(strCommand.begin(), strCommand.end());
+    cmd.push_back(L'\0');
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    {
+        ADD_FAILURE() << "cannot start zepinfo.exe: " << ::GetLastError();
+        return run;
+    }
+    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    output.Reset();
+    if (::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0)
+    {
+        ::TerminateProcess(process.Get(), 0xDEAD);
+        ADD_FAILURE() << "zepinfo.exe did not end";
+    }
+    ::GetExitCodeProcess(process.Get(), &run.dwExitCode);
+    zeptest::ReadFileBytes(strOutPath, run.strOutput);
+    return run;
+}
+
+std::wstring Quoted(const std::wstring& str)
+{
+    return L"\"" + str + L"\"";
+}
+
+class ZepinfoToolTest : public ::testing::Test
+{
+protected:
+    ZepinfoToolTest()
+        : m_strBody(zeptest::TestTempDir() + L"body.xml"), m_strOutRoot(zeptest::TestTempDir() + L"out"),
+          m_strPublished(m_strOutRoot + L"\\Velomar\\yp-q3-fw\\info\\info.xml")
+    {
+        WriteBody(kBody);
+    }
+
+    void WriteBody(const std::string& strBody)
+    {
+        ASSERT_TRUE(zeptest::WriteFileBytes(m_strBody, strBody.data(), strBody.size()));
+    }
+
+    ToolRun Publish(const std::wstring& strExtra = L"")
+    {
+        return RunZepinfo(L"publish --service yp-q3-fw --category Velomar " + strExtra + L" " + Quoted(m_strBody) +
+                          L" " + Quoted(m_strOutRoot));
+    }
+
+    ToolRun Evaluate(const std::wstring& strFacts)
+    {
+        return RunZepinfo(L"evaluate --service yp-q3-fw --category Velomar " + strFacts + L" " + Quoted(m_strPublished));
+    }
+
+    std::wstring m_strBody;
+    std::wstring m_strOutRoot;
+    std::wstring m_strPublished;
+};
+
+bool Contains(const std::string& strText, const std::string& strPart)
+{
+    return strText.find(strPart) != std::string::npos;
+}
+}  // namespace
+
+TEST_F(ZepinfoToolTest, PublishVerifyEvaluateRoundTrip)
+{
+    const struct
+    {
+        const wchar_t* pszOption;
+        const char* pszDaid;
+        size_t cchDigest;
+    } digests[] = {{L"", "HAS0003", 40}, {L"--digest md5", "HAS0002", 32}, {L"--digest none", "HAS0001", 0}};
+
+    for (const auto& d : digests)
+    {
+        SCOPED_TRACE(d.pszDaid);
+        const ToolRun publish = Publish(d.pszOption);
+        ASSERT_EQ(0u, publish.dwExitCode) << publish.strOutput;
+
+        // Header lines the client expects, then the body bytes unchanged.
+        std::string strFile;
+        ASSERT_TRUE(zeptest::ReadFileBytes(m_strPublished, strFile));
+        const size_t posBody = strFile.find("\n\n");
+        ASSERT_NE(std::string::npos, posBody);
+        EXPECT_EQ(std::string(kBody), strFile.substr(posBody + 2));
+        const std::string strHeader = strFile.substr(0, posBody);
+        const std::string strPrefix = std::string("eaid: ENC0001\ndaid: ") + d.pszDaid + "\ndigest:";
+        ASSERT_EQ(strPrefix, strHeader.substr(0, strPrefix.size()));
+        const std::string strDigest = strHeader.size() > strPrefix.size() ? strHeader.substr(strPrefix.size() + 1) : "";
+        EXPECT_EQ(d.cchDigest, strDigest.size());
+        EXPECT_EQ(std::string::npos, strDigest.find_first_not_of("0123456789abcdef"));
+
+        // The client's loader in this process agrees.
+        {
+            zeptest::CRegistrySandboxSuspension realRegistry;  // CryptoAPI's providers
+            CComInitScope com;
+            CZepUpdateInfoAnalyzer analyzer;
+            EXPECT_EQ(S_OK, analyzer.Load(m_strPublished.c_str(), L"yp-q3-fw", L"Velomar", nullptr));
+        }
+
+        const ToolRun verify =
+            RunZepinfo(L"verify --service yp-q3-fw --category Velomar " + Quoted(m_strPublished));
+        EXPECT_EQ(0u, verify.dwExitCode) << verify.strOutput;
+        EXPECT_TRUE(Contains(verify.strOutput, "Result: 0x00000000")) << verify.strOutput;
+    }
+
+    // Salted: the same file does not verify for another category (unless unsigned).
+    ASSERT_EQ(0u, Publish().dwExitCode);
+    const ToolRun other = RunZepinfo(L"verify --service yp-q3-fw --category Other " + Quoted(m_strPublished));
+    EXPECT_EQ(static_cast<DWORD>(ZEP_E_INFO_HEADER_INVALID), other.dwExitCode) << other.strOutput;
+    EXPECT_TRUE(Contains(other.strOutput, "File:Body Part is Invalid")) << other.strOutput;
+
+    // Firmware 2.0 is offered 2.1, forced; the FirmwareVersion rule is answered in version order.
+    ToolRun eval = Evaluate(L"--model YP-Q3 --current-version 2.0");
+    EXPECT_EQ(0u, eval.dwExitCode) << eval.strOutput;
+    EXPECT_TRUE(Contains(eval.strOutput, "Result: update (ApplyCondition 1)")) << eval.strOutput;
+    EXPECT_TRUE(Contains(eval.strOutput, "Force: yes")) << eval.strOutput;
+    EXPECT_TRUE(Contains(eval.strOutput, "Firmware 2.1")) << eval.strOutput;
+    EXPECT_TRUE(Contains(eval.strOutput, "http://updates.test/fw-2.1.bin")) << eval.strOutput;
+    EXPECT_TRUE(Contains(eval.strOutput, "Size 4194304 bytes")) << eval.strOutput;
+    EXPECT_TRUE(Contains(eval.strOutput, "\"2.0\" GreaterThanEqual \"1.0\" -> holds")) << eval.strOutput;
+
+    // Already up to date.
+    eval = Evaluate(L"--model YP-Q3 --current-version 2.1");
+    EXPECT_EQ(1u, eval.dwExitCode) << eval.strOutput;
+    EXPECT_TRUE(Contains(eval.strOutput, "Result: no update")) << eval.strOutput;
+
+    // A manual-only model checked automatically: polling stays available, the mode turns manual.
+    eval = Evaluate(L"--model YP-Q2 --mode auto --current-version 1.0");
+    EXPECT_TRUE(Contains(eval.strOutput, "Service status: manual-only")) << eval.strOutput;
+    EXPECT_TRUE(Contains(eval.strOutput, "open in this mode: no; server polling available: yes; mode now MANUAL"))
+        << eval.strOutput;
+}
+
+TEST_F(ZepinfoToolTest, PublishNamesMissingPartsAndWritesNothing)
+{
+    const std::string strBody = kBody;
+    auto edited = [&](const std::string& strFrom, const std::string& strTo) {
+        std::string str = strBody;
+        const size_t pos = str.find(strFrom);
+        EXPECT_NE(std::string::npos, pos) << strFrom;
+        return pos == std::string::npos ? str : str.replace(pos, strFrom.size(), strTo);
+    };
+    const struct
+    {
+        const char* pszName;
+        std::string strBody;
+        const char* pszMessage;
+    } cases[] = {
+        {"no Noop", edited(" Noop=\"false\"", ""), "/InformationFile: the attribute Noop is missing"},
+        {"no Force", edited(" Force=\"true\"", ""), "ApplyCondition 1: the attribute Force is missing"},
+        {"rule without Operator", edited(" Operator=\"LessThan\"", ""),
+         "ApplyCondition 1, Rule 1: the attribute Operator is missing"},
+        {"package without MAC", edited(" MAC=\"0123abcd\"", ""),
+         "package 1 <Package>: the attribute MAC is missing"},
+        {"size not decimal", edited("Size=\"4194304\"", "Size=\"4 MB\""), "Size \"4 MB\" is not a size in bytes"},
+        {"no default description", edited("DefaultLang=\"xx\"", "DefaultLang=\"en\""),
+         "there is no Description with Lang=\"en\""},
+        {"six packages",
+         edited("</Distributions>", "<P ID=\"a\" Version=\"1\" URI=\"u\" MAC=\"m\" Size=\"1\"/><P ID=\"a\" Version=\"1\" "
+                                    "URI=\"u\" MAC=\"m\" Size=\"1\"/><P ID=\"a\" Version=\"1\" URI=\"u\" MAC=\"m\" "
+                                    "Size=\"1\"/><P ID=\"a\" Version=\"1\" URI=\"u\" MAC=\"m\" Size=\"1\"/><P ID=\"a\" "
+                                    "Version=\"1\" URI=\"u\" MAC=\"m\" Size=\"1\"/></Distributions>"),
+         "6 packages; the client takes at most 5"},
+        {"no DefaultServiceStatus", edited(" DefaultServiceStatus=\"open\"", ""),
+         "ControlConditions: the attribute DefaultServiceStatus is missing"},
+        {"not well formed", edited("</InformationFile>", ""), "XML:cannot load xml file"},
+        {"DOCTYPE", edited("<InformationFile", "<!DOCTYPE InformationFile [<!ENTITY e \"x\">]><InformationFile"),
+         "XML:cannot load xml file"},
+        {"not UTF-8", edited("Firmware 2.1<", "Firmware \xFF<"), "File:Charset Unknown"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        WriteBody(c.strBody);
+        const ToolRun run = Publish();
+        EXPECT_EQ(2u, run.dwExitCode) << run.strOutput;
+        EXPECT_TRUE(Contains(run.strOutput, c.pszMessage)) << run.strOutput;
+        EXPECT_TRUE(Contains(run.strOutput, "nothing written")) << run.strOutput;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(m_strOutRoot.c_str()));
+    }
+}
+
+TEST_F(ZepinfoToolTest, EvaluateEndsWithTheClientsErrorCode)
+{
+    // A matching condition without Distributions cannot be published, so write it by hand.
+    std::string strBody = kBody;
+    const size_t posStart = strBody.find("<Distributions>");
+    const size_t posEnd = strBody.find("</Distributions>") + strlen("</Distributions>");
+    strBody.erase(posStart, posEnd - posStart);
+    const std::string strFile = "eaid: ENC0001\ndaid: HAS0001\ndigest:\n\n" + strBody;
+    ::SHCreateDirectoryExW(nullptr, (m_strOutRoot + L"\\Velomar\\yp-q3-fw\\info").c_str(), nullptr);
+    ASSERT_TRUE(zeptest::WriteFileBytes(m_strPublished, strFile.data(), strFile.size()));
+
+    const ToolRun run = Evaluate(L"--model YP-Q3 --current-version 2.0");
+    EXPECT_EQ(static_cast<DWORD>(ZEP_E_INFO_FILE_INVALID), run.dwExitCode) << run.strOutput;
+    EXPECT_TRUE(Contains(run.strOutput, "Evaluation: error 0x80044301")) << run.strOutput;
+}
+
+TEST_F(ZepinfoToolTest, EveryCommandExplainsItself)
+{
+    for (const wchar_t* pszCommand : {L"publish", L"verify", L"evaluate"})
+    {
+        const ToolRun run = RunZepinfo(std::wstring(pszCommand) + L" --help");
+        EXPECT_EQ(0u, run.dwExitCode);
+        EXPECT_TRUE(Contains(run.strOutput, "Usage: zepinfo " + WideToUtf8(pszCommand))) << run.strOutput;
+    }
+    const ToolRun usage = RunZepinfo(L"publish --service s body.xml");
+    EXPECT_EQ(1u, usage.dwExitCode);
+    EXPECT_TRUE(Contains(usage.strOutput, "needs BODY.xml and OUTROOT")) << usage.strOutput;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Checks an update information document for everything the client needs to evaluate it, so
+// that a file is refused at publishing time instead of failing on every player later.
+#include <windows.h>
+#include <string>
+#include <vector>
+
+#include "common/msxml_guids.h"
+
+class CInfoBodyChecker
+{
+public:
+    struct Finding
+    {
+        bool bError;  // false: a warning, publishing goes on
+        std::wstring strWhere;
+        std::wstring strText;
+    };
+
+    // Appends what it finds; S_OK unless the document could not be read.
+    HRESULT Check(IXMLDOMDocument* pDocument, std::vector<Finding>& findings);
+
+private:
+    HRESULT CheckApplyCondition(IXMLDOMNode* pCondition, const std::wstring& strWhere);
+    HRESULT CheckRule(IXMLDOMNode* pRule, const std::wstring& strWhere);
+    HRESULT CheckDescriptions(IXMLDOMNode* pCondition, const std::wstring& strWhere);
+    HRESULT CheckDistributions(IXMLDOMNode* pCondition, const std::wstring& strWhere);
+    HRESULT CheckControlConditions(IXMLDOMNode* pRoot);
+    HRESULT CheckExtensions(IXMLDOMNode* pRoot);
+    // Reports a missing attribute as an error; S_FALSE when it is missing.
+    HRESULT Require(IXMLDOMNode* pNode, const wchar_t* pszName, const std::wstring& strWhere, std::wstring& strValue);
+
+    void Error(const std::wstring& strWhere, const std::wstring& strText);
+    void Warning(const std::wstring& strWhere, const std::wstring& strText);
+
+    std::vector<Finding>* m_pFindings = nullptr;
+};

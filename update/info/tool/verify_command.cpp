@@ -1,0 +1,131 @@
+#include <windows.h>
+
+#include "common/com_init.h"
+#include "update/info/tool/command_line.h"
+#include "update/info/tool/console.h"
+#include "update/info/tool/zepinfo_commands.h"
+#include "update/info/zep_update_info_errors.h"
+
+void PrintVerifyHelp()
+{
+    ConsoleOut(
+        L"Usage: zepinfo verify --service S --category C FILE\n"
+        L"\n"
+        L"Loads FILE exactly as the update client does for service S in category C: header\n"
+        L"lines, body digest (salted with S and C), UTF-8, XML. Prints the result code, the\n"
+        L"error lines the client would write to its error log, and the reason.\n"
+        L"\n"
+        L"Exit code: 0 when the file loads, otherwise the client's result code\n"
+        L"(0x80044301 file unusable, 0x80044204 header or digest invalid).\n");
+}
+
+int ExitCodeOf(HRESULT hr)
+{
+    return SUCCEEDED(hr) ? 0 : static_cast<int>(hr);
+}
+
+std::wstring ResultText(HRESULT hr)
+{
+    switch (hr)
+    {
+    case S_OK:
+        return L"OK";
+    case ZEP_E_INFO_FILE_INVALID:
+        return L"information file unusable or incomplete";
+    case ZEP_E_INFO_HEADER_INVALID:
+        return L"information file header or digest invalid";
+    case E_POINTER:
+        return L"a required element or attribute is missing (XML layer)";
+    default:
+        break;
+    }
+    wchar_t szMessage[512] = {};
+    if (::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(hr),
+                         0, szMessage, _countof(szMessage), nullptr))
+    {
+        std::wstring str = szMessage;
+        while (!str.empty() && (str.back() == L'\n' || str.back() == L'\r' || str.back() == L' '))
+            str.pop_back();
+        return str;
+    }
+    return L"error";
+}
+
+void PrintLoadResult(const CZepUpdateInfoAnalyzer& analyzer, HRESULT hr, const ZepXmlParseError& parseError)
+{
+    ConsoleOutPrintf(L"Result: 0x%08X (%s)\n", static_cast<unsigned>(hr), ResultText(hr).c_str());
+    if (SUCCEEDED(hr))
+        return;
+    const auto& lines = analyzer.GetLoadErrorLines();
+    if (lines.empty())
+        ConsoleOut(L"Error log: (the client writes no error line for this failure)\n");
+    else
+    {
+        ConsoleOut(L"Error log:\n");
+        for (const std::wstring& strLine : lines)
+            ConsoleOut(L"  " + strLine + L"\n");
+    }
+    if (!analyzer.GetLoadDiagnosis().empty())
+        ConsoleOut(L"Reason: " + analyzer.GetLoadDiagnosis() + L"\n");
+    if (parseError.m_lErrorCode != 0)
+        ConsoleOutPrintf(L"Parser: errorcode=0x%08X line=%ld linepos=%ld reason=%s\n",
+                         static_cast<unsigned>(parseError.m_lErrorCode), parseError.m_lLine, parseError.m_lLinePos,
+                         parseError.m_strReason.c_str());
+}
+
+bool CheckPathSegment(const wchar_t* pszWhat, const std::wstring& strValue)
+{
+    if (strValue.empty())
+    {
+        ConsoleErrPrintf(L"zepinfo: --%s is required\n", pszWhat);
+        return false;
+    }
+    if (strValue == L"." || strValue == L".." || strValue.find_first_of(L"\\/:*?\"<>|%#") != std::wstring::npos)
+    {
+        ConsoleErrPrintf(L"zepinfo: --%s \"%s\" cannot be a folder name and URL path segment "
+                         L"(no \\ / : * ? \" < > | %% #, not . or ..)\n",
+                         pszWhat, strValue.c_str());
+        return false;
+    }
+    for (wchar_t ch : strValue)
+    {
+        if (ch < 0x20 || ch == L' ')
+        {
+            ConsoleErrPrintf(L"zepinfo: --%s must not contain blanks or control characters\n", pszWhat);
+            return false;
+        }
+    }
+    return true;
+}
+
+int RunVerify(int argc, wchar_t** argv)
+{
+    CCommandLine cmd({L"service", L"category"}, {L"help"});
+    std::wstring strError;
+    if (!cmd.Parse(argc, argv, 2, strError))
+    {
+        ConsoleErr(L"zepinfo verify: " + strError + L"\n(see zepinfo verify --help)\n");
+        return 1;
+    }
+    if (cmd.Has(L"help"))
+    {
+        PrintVerifyHelp();
+        return 0;
+    }
+    if (cmd.Positionals().size() != 1 || !cmd.Has(L"service") || !cmd.Has(L"category"))
+    {
+        ConsoleErr(L"zepinfo verify: needs --service, --category and one FILE\n(see zepinfo verify --help)\n");
+        return 1;
+    }
+
+    CComInitScope com;
+    CZepUpdateInfoAnalyzer analyzer;
+    ZepXmlParseError parseError;
+    const std::wstring& strFile = cmd.Positionals()[0];
+    const HRESULT hr =
+        analyzer.Load(strFile.c_str(), cmd.Get(L"service").c_str(), cmd.Get(L"category").c_str(), &parseError);
+    ConsoleOutPrintf(L"File: %s\nService: %s\nCategory: %s\n", strFile.c_str(), cmd.Get(L"service").c_str(),
+                     cmd.Get(L"category").c_str());
+    PrintLoadResult(analyzer, hr, parseError);
+    return ExitCodeOf(hr);
+}
