@@ -1,0 +1,13 @@
+#pragma once
+// Whether the maker's jukebox program runs: it handles the player itself, so the watcher
+// then leaves arrivals alone.
+#include <string>
+
+class CJukeboxDetector
+{
+public:
+    // Scans the running processes; a list that cannot be read counts as "not running".
+    static bool IsJukeboxRunning();
+    // True when the file-name part of a module path is the jukebox's, in any letter case.
+    static bool IsJukeboxPath(const std::wstring& path);
+};

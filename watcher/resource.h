@@ -1,0 +1,3 @@
+#pragma once
+#define IDD_PIRRO_DIALOG 102
+#define IDC_PIRRO_PLACEHOLDER 1000
