@@ -1,0 +1,73 @@
+#pragma once
+// Internal: the fixed-size formatting every log operation shares.
+#include <windows.h>
+#include <cstdarg>
+#include <cwchar>
+
+namespace opLogSys
+{
+namespace Common
+{
+const size_t kFormatChars = 1024;
+
+// Formats into a buffer of cchBuffer characters, cutting the text at cchBuffer - 1 characters.
+// Uses the runtime's wide printf, where %s takes a wide string.
+inline void FormatV(wchar_t* pszBuffer, size_t cchBuffer, const wchar_t* pszFormat, va_list args) noexcept
+{
+    pszBuffer[0] = L'\0';
+    if (pszFormat == nullptr)
+        return;
+    const int nChars = _vsnwprintf(pszBuffer, cchBuffer - 1, pszFormat, args);
+    if (nChars < 0 || static_cast<size_t>(nChars) >= cchBuffer - 1)
+        pszBuffer[cchBuffer - 1] = L'\0';
+    else
+        pszBuffer[nChars] = L'\0';
+}
+
+inline void Format(wchar_t* pszBuffer, size_t cchBuffer, const wchar_t* pszFormat, ...) noexcept
+{
+    va_list args;
+    va_start(args, pszFormat);
+    FormatV(pszBuffer, cchBuffer, pszFormat, args);
+    va_end(args);
+}
+
+// Appends fixed-width numbers without the cost of printf (the line header is built for every line).
+inline wchar_t* AppendDec(wchar_t* p, unsigned int nValue, int nWidth) noexcept
+{
+    wchar_t digits[10];
+    int n = 0;
+    do
+    {
+        digits[n++] = static_cast<wchar_t>(L'0' + nValue % 10);
+        nValue /= 10;
+    } while (nValue != 0 && n < 10);
+    for (int i = n; i < nWidth; ++i)
+        *p++ = L'0';
+    while (n > 0)
+        *p++ = digits[--n];
+    return p;
+}
+
+inline wchar_t* AppendHex(wchar_t* p, unsigned int nValue, int nWidth) noexcept
+{
+    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    wchar_t digits[8];
+    int n = 0;
+    do
+    {
+        digits[n++] = kDigits[nValue & 0xF];
+        nValue >>= 4;
+    } while (nValue != 0 && n < 8);
+    for (int i = n; i < nWidth; ++i)
+        *p++ = L'0';
+    while (n > 0)
+        *p++ = digits[--n];
+    return p;
+}
+
+// Text converted to the ANSI code page, at most cbBuffer - 1 bytes, never splitting a double-byte
+// character. Returns the byte count (pBuffer is terminated).
+size_t ToAnsi(const wchar_t* pszText, char* pBuffer, size_t cbBuffer) noexcept;
+}  // namespace Common
+}  // namespace opLogSys

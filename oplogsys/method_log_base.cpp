@@ -1,0 +1,198 @@
+#include "oplogsys/method_log_base.h"
+
+#include "oplogsys/format_buffer.h"
+#include "oplogsys/i_log.h"
+#include "oplogsys/output_log_system.h"
+#include "oplogsys/subject_log.h"
+
+namespace opLogSys
+{
+namespace Fmt
+{
+CMethodLogBase::CMethodLogBase(COutputLogSystem& logSystem, const wchar_t* pszSubject, long nLevel,
+                               const wchar_t* pszMethod) noexcept
+    : m_pLogSystem(&logSystem), m_pszMethod(pszMethod ? pszMethod : L""), m_pszSubject(pszSubject ? pszSubject : L""),
+      m_nLevel(nLevel)
+{
+    // The common case (no configuration) must stay a single lock-free check.
+    if (logSystem.HasFilters() && logSystem.IsEnabled(m_pszSubject, nLevel))
+        Enter();
+}
+
+CMethodLogBase::CMethodLogBase(const wchar_t* pszSubject, long nLevel, const wchar_t* pszMethod) noexcept
+    : CMethodLogBase(GetSubjectLogSystem(pszSubject), pszSubject, nLevel, pszMethod)
+{
+}
+
+CMethodLogBase::~CMethodLogBase()
+{
+    if (m_pLog)
+        m_pLog->Release();
+}
+
+ILog* CMethodLogBase::ThreadLog() noexcept
+{
+    if (m_pLog == nullptr)
+        m_pLog = m_pLogSystem->GetThreadLog();
+    return m_pLog;
+}
+
+void CMethodLogBase::Enter() noexcept
+{
+    m_bEnabled = true;
+    ILog* pLog = ThreadLog();
+    if (pLog == nullptr)
+        return;
+    pLog->IncIndent();
+    wchar_t szLine[Common::kFormatChars];
+    Common::Format(szLine, Common::kFormatChars, L"\x250C %s()", m_pszMethod);
+    pLog->Write(szLine);
+}
+
+void CMethodLogBase::WriteExit(long nResult) noexcept
+{
+    ILog* pLog = ThreadLog();
+    if (pLog == nullptr)
+        return;
+    wchar_t szLine[Common::kFormatChars];
+    Common::Format(szLine, Common::kFormatChars, L"\x2514 %s() : return 0x%08X [%d]", m_pszMethod,
+                   static_cast<unsigned long>(nResult), nResult);
+    pLog->Write(szLine);
+    pLog->DecIndent();
+}
+
+void CMethodLogBase::WriteSimpleExit() noexcept
+{
+    ILog* pLog = ThreadLog();
+    if (pLog == nullptr)
+        return;
+    wchar_t szLine[Common::kFormatChars];
+    Common::Format(szLine, Common::kFormatChars, L"\x2514 %s()", m_pszMethod);
+    pLog->Write(szLine);
+    pLog->DecIndent();
+}
+
+HRESULT CMethodLogBase::LevelPrintf(long nLevel, const wchar_t* pszFormat, ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    const HRESULT hr = LevelVPrintf(nLevel, pszFormat, args);
+    va_end(args);
+    return hr;
+}
+
+HRESULT CMethodLogBase::Printf(const wchar_t* pszFormat, ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    const HRESULT hr = VPrintf(pszFormat, args);
+    va_end(args);
+    return hr;
+}
+
+HRESULT CMethodLogBase::LevelVPrintf(long nLevel, const wchar_t* pszFormat, va_list args)
+{
+    if (!m_bEnabled || !m_pLogSystem->IsEnabled(m_pszSubject, nLevel))
+        return 0;
+    wchar_t szText[Common::kFormatChars];
+    Common::FormatV(szText, Common::kFormatChars, pszFormat, args);
+    return LevelWrite(nLevel, szText);
+}
+
+HRESULT CMethodLogBase::VPrintf(const wchar_t* pszFormat, va_list args)
+{
+    return LevelVPrintf(m_nLevel, pszFormat, args);
+}
+
+HRESULT CMethodLogBase::LevelWrite(long nLevel, const wchar_t* pszText)
+{
+    if (!m_bEnabled || !m_pLogSystem->IsEnabled(m_pszSubject, nLevel))
+        return 0;
+    return m_pLogSystem->Printf(L"\x2502 %s", pszText ? pszText : L"");
+}
+
+HRESULT CMethodLogBase::Write(const wchar_t* pszText)
+{
+    return LevelWrite(m_nLevel, pszText);
+}
+
+HRESULT CMethodLogBase::LevelDump(long nLevel, const wchar_t* pszTitle, const void* pData, size_t cbSize,
+                                  int nLineSize)
+{
+    if (!m_bEnabled || !m_pLogSystem->IsEnabled(m_pszSubject, nLevel))
+        return 0;
+    return Dump(pszTitle, pData, cbSize, nLineSize);
+}
+
+HRESULT CMethodLogBase::Dump(const wchar_t* pszTitle, const void* pData, size_t cbSize, int nLineSize)
+{
+    if (!m_bEnabled)
+        return 0;
+    ILog* pLog = ThreadLog();
+    if (pLog == nullptr)
+        return S_FALSE;
+    pLog->BeginBlock();
+    pLog->IncIndent();
+    const HRESULT hr = m_pLogSystem->Dump(pszTitle, pData, cbSize, nLineSize);
+    pLog->DecIndent();
+    pLog->EndBlock();
+    return hr;
+}
+
+HRESULT CMethodLogBase::ErrorPrintfAt(int nLine, int nReserved, const wchar_t* pszSource, const wchar_t* pszFormat,
+                                      ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    const HRESULT hr = ErrorVPrintfAt(nLine, nReserved, pszSource, pszFormat, args);
+    va_end(args);
+    return hr;
+}
+
+HRESULT CMethodLogBase::ErrorPrintf(const wchar_t* pszFormat, ...)
+{
+    wchar_t szText[Common::kFormatChars];
+    va_list args;
+    va_start(args, pszFormat);
+    Common::FormatV(szText, Common::kFormatChars, pszFormat, args);
+    va_end(args);
+    return Error(szText);
+}
+
+HRESULT CMethodLogBase::ErrorVPrintfAt(int nLine, int nReserved, const wchar_t* pszSource,
+                                       const wchar_t* pszFormat, va_list args)
+{
+    wchar_t szText[Common::kFormatChars];
+    Common::FormatV(szText, Common::kFormatChars, pszFormat, args);
+    return ErrorAt(nLine, nReserved, pszSource, szText);
+}
+
+HRESULT CMethodLogBase::ErrorAt(int nLine, int /*nReserved*/, const wchar_t* pszSource, const wchar_t* pszText)
+{
+    return ErrorPrintf(L"%05d:[%s] %s", nLine, pszSource ? pszSource : L"", pszText ? pszText : L"");
+}
+
+HRESULT CMethodLogBase::Error(const wchar_t* pszText)
+{
+    const HRESULT hr = m_pLogSystem->WriteError(pszText);
+    m_pLogSystem->Printf(L"\x2502 %s", pszText ? pszText : L"");
+    return hr;
+}
+
+HRESULT CMethodLogBase::BeginBlock()
+{
+    if (!m_bEnabled)
+        return 0;
+    ILog* pLog = ThreadLog();
+    return pLog ? pLog->BeginBlock() : 0;
+}
+
+HRESULT CMethodLogBase::EndBlock()
+{
+    if (!m_bEnabled)
+        return 0;
+    ILog* pLog = ThreadLog();
+    return pLog ? pLog->EndBlock() : 0;
+}
+}  // namespace Fmt
+}  // namespace opLogSys
