@@ -8,6 +8,7 @@
 #include "common/string_util.h"
 #include "common/testing/zeptest.h"
 #include "update/info/tests/info_test_util.h"
+#include "update/info/zep_backend_log.h"
 #include "update/info/zep_update_info_analyzer.h"
 #include "update/info/zep_update_info_errors.h"
 
@@ -218,4 +219,23 @@ TEST_F(LoadTest, FileStaysUsableByOthersWhileAndAfterLoading)
     ASSERT_EQ(S_OK, m_analyzer.Load(strPath.c_str(), kService, kCategory, nullptr));
     // The manager deletes the downloaded file right after loading.
     EXPECT_TRUE(::DeleteFileW(strPath.c_str()));
+}
+
+TEST_F(LoadTest, FailureLinesReachTheErrorLog)
+{
+    const std::wstring strLogPath = ZepBackendLibraryLog().GetErrorLogPath();
+    ASSERT_FALSE(strLogPath.empty());
+    std::string strBefore;
+    zeptest::ReadFileBytes(strLogPath, strBefore);
+
+    const std::wstring strPath = zeptest::TestTempDir() + L"absent-for-log.xml";
+    ASSERT_EQ(ZEP_E_INFO_FILE_INVALID, m_analyzer.Load(strPath.c_str(), kService, kCategory, nullptr));
+
+    std::string strAfter;
+    ASSERT_TRUE(zeptest::ReadFileBytes(strLogPath, strAfter));
+    ASSERT_GT(strAfter.size(), strBefore.size());
+    const std::string strNew = strAfter.substr(strBefore.size());
+    EXPECT_NE(std::string::npos, strNew.find("File:Open Failed")) << strNew;
+    EXPECT_NE(std::string::npos, strNew.find("- (HRESULT value=0x80070002)")) << strNew;
+    EXPECT_NE(std::string::npos, strNew.find("absent-for-log.xml)")) << strNew;
 }
