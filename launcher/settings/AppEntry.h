@@ -58,5 +58,8 @@ HRESULT FindLaunch(const AppEntry& app, const std::wstring& tail, std::wstring& 
 // True when the key path below HKEY_LOCAL_MACHINE can be opened for reading.
 bool RegistryKeyExists(const std::wstring& path);
 
+// An `errormsg` as shown: the two-character sequences \n, \r and \t become LF, CR and TAB.
+std::wstring ExpandErrorMessageEscapes(const std::wstring& text);
+
 // Joins a folder and a file name with exactly one separator between them.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& file);
