@@ -19,7 +19,7 @@ class CDeviceArrivalHandler
 {
 public:
     // Largest broadcast record accepted; the records the system sends are far smaller.
-    static const DWORD kMaxRecordSize = 16 * 1024;
+    static constexpr DWORD kMaxRecordSize = 16 * 1024;
 
     // pScsi and pAutoPlay may be null: a missing member is simply not used.
     CDeviceArrivalHandler(CExecScsiInterface* pScsi, IDriveTypeQuery& driveTypes, IShellStarter& shell,

@@ -5,7 +5,7 @@
 class CExecScsiInterface
 {
 public:
-    static const int kNoDrive = -1;
+    static constexpr int kNoDrive = -1;
 
     virtual ~CExecScsiInterface() = default;
     virtual bool Open() = 0;

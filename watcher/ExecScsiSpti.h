@@ -8,7 +8,7 @@
 class CExecScsiSpti : public CExecScsiInterface
 {
 public:
-    static const ULONG kDefaultTimeoutSeconds = 10;
+    static constexpr ULONG kDefaultTimeoutSeconds = 10;
 
     CExecScsiSpti() = default;
     ~CExecScsiSpti() override;

@@ -12,7 +12,7 @@ class CExecScsiInterface;
 class CPlayerIdentification
 {
 public:
-    static const DWORD kInquiryLength = 56;
+    static constexpr DWORD kInquiryLength = 56;
 
     // (instance subkey name, first string of its HardwareId)
     typedef std::pair<std::wstring, std::wstring> InstanceMatch;

@@ -6,8 +6,8 @@
 class CWatcherRegistry
 {
 public:
-    static const DWORD kLocalBufferSize = 1024;
-    static const DWORD kInstalledPathBytes = 520;
+    static constexpr DWORD kLocalBufferSize = 1024;
+    static constexpr DWORD kInstalledPathBytes = 520;
 
     // Reads a value through a local buffer of kLocalBufferSize bytes and copies at most cbBuffer
     // bytes of it to pBuffer. Returns the number of bytes stored in the value (which may exceed
