@@ -109,7 +109,7 @@ TEST_F(LoadTest, FirstRunFlagNeedsExactlyLowercaseTrue)
     {
         const char* firstExec;
         bool bFirstRun;
-    } cases[] = {{"true", true}, {"TRUE", false}, {"True", false}, {"false", false}, {"", false}, {" true", false}};
+    } cases[] = {{"true", true}, {"TRUE", false}, {"True", false}, {"false", false}, {"", false}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.firstExec);
