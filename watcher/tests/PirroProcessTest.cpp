@@ -192,14 +192,14 @@ protected:
     }
     void AddPlayer(wchar_t chLetter) { AddDrive(chLetter, DRIVE_REMOVABLE, "Orvo", true); }
 
-    void StartPirro(CChildProcess& process)
+    void StartPirro(CChildProcess& process, const wchar_t* pszProgram = L"PirroEmu.exe")
     {
-        ASSERT_TRUE(process.Start(L"\"" + zeptest::ExeDir() + L"PirroEmu.exe\""));
+        ASSERT_TRUE(process.Start(L"\"" + zeptest::ExeDir() + pszProgram + L"\""));
     }
     // Starts the watcher and waits for its hidden window.
-    void StartRunningPirro()
+    void StartRunningPirro(const wchar_t* pszProgram = L"PirroEmu.exe")
     {
-        StartPirro(m_pirro);
+        StartPirro(m_pirro, pszProgram);
         ASSERT_TRUE(PirroControl::WaitForPirroWindow(m_pirro.Id(), kWaitMs, m_hwnd));
     }
     void StopPirro(CChildProcess& process)
@@ -395,5 +395,20 @@ TEST_F(PirroProcess, CloseMessageEndsItAndRevokesTheAutoPlayHandler)
     ASSERT_TRUE(m_pirro.WaitForExit(kWaitMs));
     EXPECT_EQ(0u, m_pirro.ExitCode());
     EXPECT_EQ(MK_E_UNAVAILABLE, AskAutoPlay(L"P:\\"));
+}
+TEST_F(PirroProcess, ShippedProgramAsksTheRealDeviceAndFindsNoPlayer)
+{
+    // Pirro.exe sends a real SCSI pass-through INQUIRY; Wine opens the volume but does not
+    // support the request, so the registered drive is not taken for a player.
+    AddPlayer(L'P');
+    StartRunningPirro(L"Pirro.exe");
+    EXPECT_FALSE(::IsWindowVisible(m_hwnd));
+    Arrive(L"P");
+    ::Sleep(kQuietMs);
+    EXPECT_TRUE(Records().empty());
+    EXPECT_EQ(S_OK, AskAutoPlay(L"P:\\"));
+    ASSERT_TRUE(PirroControl::BroadcastWatcherClose());
+    ASSERT_TRUE(m_pirro.WaitForExit(kWaitMs));
+    EXPECT_EQ(0u, m_pirro.ExitCode());
 }
 }  // namespace
