@@ -2,22 +2,15 @@
 
 #include <map>
 
+#include "common/unique_resource.h"
+
 namespace
 {
 // Owns the loaded bitmaps until the process ends (the function-local static's destructor
 // runs at exit).
-class CBitmapMap
+struct CBitmapMap
 {
-public:
-    ~CBitmapMap()
-    {
-        for (auto& entry : m_map)
-        {
-            if (entry.second)
-                ::DeleteObject(entry.second);
-        }
-    }
-    std::map<UINT, HBITMAP> m_map;
+    std::map<UINT, UniqueHBitmap> m_map;
     HINSTANCE m_hInstance = nullptr;
 };
 
@@ -33,13 +26,13 @@ HBITMAP CBitmapCache::getBitmap(UINT nId)
     CBitmapMap& map = Map();
     auto it = map.m_map.find(nId);
     if (it != map.m_map.end())
-        return it->second;
+        return it->second.Get();
     HINSTANCE hInstance = map.m_hInstance ? map.m_hInstance : ::GetModuleHandleW(nullptr);
     // LR_CREATEDIBSECTION keeps the stored colours exactly (the magenta key of the check box
     // must survive on every screen depth).
     HBITMAP hbm = static_cast<HBITMAP>(
         ::LoadImageW(hInstance, MAKEINTRESOURCEW(nId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    map.m_map.emplace(nId, hbm);
+    map.m_map.emplace(nId, UniqueHBitmap(hbm));
     return hbm;
 }
 

@@ -72,6 +72,7 @@ void CEx1PartsButton::DrawButton(HDC hdc, const RECT& rc, int nState)
             std::wstring text(static_cast<size_t>(nLength) + 1, L'\0');
             text.resize(static_cast<size_t>(
                 ::GetWindowTextW(GetHwnd(), &text[0], static_cast<int>(text.size()))));
+            text = CSkinFont::NormalizeLineBreaks(text);
             if (!text.empty())
             {
                 Gdiplus::RectF rcText(0.0f, static_cast<Gdiplus::REAL>(m_nCaptionTop),

@@ -8,8 +8,8 @@
 class CEx1PartsButton : public CExButton
 {
 public:
-    static const int kDefaultCaptionTop = 43;
-    static const int kDefaultFontBase = 120;
+    static constexpr int kDefaultCaptionTop = 43;
+    static constexpr int kDefaultFontBase = 120;
 
     CEx1PartsButton() noexcept = default;
     ~CEx1PartsButton() override = default;

@@ -81,10 +81,8 @@ void CExButton::DrawButton(HDC hdc, const RECT& rc, int nState)
     const COLORREF crFace = nState == eStatePressed ? RGB(12, 12, 96)
                             : nState == eStateHover ? RGB(62, 62, 200)
                                                     : RGB(40, 40, 170);
-    HBRUSH hbr = ::CreateSolidBrush(crFace);
-    RECT rcFill = {0, 0, rc.right - rc.left, rc.bottom - rc.top};
-    ::FillRect(hdcDraw, &rcFill, hbr);
-    ::DeleteObject(hbr);
+    const RECT rcFill = {0, 0, rc.right - rc.left, rc.bottom - rc.top};
+    skin::FillSolid(hdcDraw, rcFill, crFace);
     if (offscreen.IsValid())
         offscreen.Commit(rc.left, rc.top);
 }

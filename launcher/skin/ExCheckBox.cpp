@@ -21,7 +21,7 @@ std::wstring DisplayText(HWND hwnd)
     text.resize(static_cast<size_t>(::GetWindowTextW(hwnd, &text[0], static_cast<int>(text.size()))));
     if (!text.empty() && text[0] == L'&')
         text.erase(0, 1);
-    return text;
+    return CSkinFont::NormalizeLineBreaks(text);
 }
 
 // Alignment from the button's BS_LEFT / BS_RIGHT / BS_CENTER and BS_TOP / BS_BOTTOM /
@@ -189,9 +189,7 @@ void CExCheckBox::DrawButton(HDC hdc, const RECT& rc, int nState)
     RECT rcText = {sizeBitmap.cx + kTextGap, 0, cx, cy};
     if (rcText.right > rcText.left)
     {
-        HBRUSH hbr = ::CreateSolidBrush(kTextFill);
-        ::FillRect(hdcDraw, &rcText, hbr);
-        ::DeleteObject(hbr);
+        skin::FillSolid(hdcDraw, rcText, kTextFill);
 
         const std::wstring text = DisplayText(GetHwnd());
         if (!text.empty())

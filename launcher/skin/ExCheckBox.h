@@ -10,9 +10,9 @@
 class CExCheckBox : public CExButton
 {
 public:
-    static const int kInitialFontBase = 109;
-    static const int kFontBase = 100;
-    static const int kTextGap = 5;
+    static constexpr int kInitialFontBase = 109;
+    static constexpr int kFontBase = 100;
+    static constexpr int kTextGap = 5;
 
     CExCheckBox() noexcept = default;
     ~CExCheckBox() override = default;

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "common/unique_resource.h"
+
 namespace
 {
 // The system's request to pop up a window's system menu at a screen position.
@@ -12,9 +14,9 @@ const RECT kSysMenuSquare = {4, 4, 20, 20};
 
 void FrameRectangle(HDC hdc, const RECT& rc, COLORREF cr)
 {
-    HBRUSH hbr = ::CreateSolidBrush(cr);
-    ::FrameRect(hdc, &rc, hbr);
-    ::DeleteObject(hbr);
+    UniqueHBrush brush(::CreateSolidBrush(cr));
+    if (brush)
+        ::FrameRect(hdc, &rc, brush.Get());
 }
 }  // namespace
 

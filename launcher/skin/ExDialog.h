@@ -13,10 +13,10 @@
 class CExDialog : public CDialogBase
 {
 public:
-    static const int kTitleBarHeight = CExTitleBar::kHeight;
-    static const COLORREF kFrameOuter = RGB(51, 51, 149);
-    static const COLORREF kFrameMiddle = RGB(92, 92, 228);
-    static const COLORREF kFrameInner = RGB(51, 51, 149);
+    static constexpr int kTitleBarHeight = CExTitleBar::kHeight;
+    static constexpr COLORREF kFrameOuter = RGB(51, 51, 149);
+    static constexpr COLORREF kFrameMiddle = RGB(92, 92, 228);
+    static constexpr COLORREF kFrameInner = RGB(51, 51, 149);
 
     explicit CExDialog(UINT nTemplateId, HINSTANCE hInstance = nullptr) noexcept;
     ~CExDialog() override;

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "common/unique_resource.h"
+
 #include "launcher/skin/SkinDraw.h"
 #include "launcher/skin/SkinFont.h"
 
@@ -130,12 +132,12 @@ void CExStatic::DrawText(HDC hdc, const RECT& rc)
     if (!pFont)
     {
         // Plain GDI text, also used when GDI+ is not running.
-        HFONT hFont = ::CreateFontW(
+        UniqueHFont font(::CreateFontW(
             -MulDiv(CSkinFont::ScaleSize(m_nFontBase, CSkinFont::ScreenDpi()),
                     ::GetDeviceCaps(hdc, LOGPIXELSY), 720),
             0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-            CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, CSkinFont::SystemFamilyName());
-        HGDIOBJ hOld = ::SelectObject(hdc, hFont);
+            CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, CSkinFont::SystemFamilyName()));
+        HGDIOBJ hOld = ::SelectObject(hdc, font.Get());
         ::SetBkMode(hdc, TRANSPARENT);
         ::SetTextColor(hdc, crText);
         UINT nFormat = DT_WORDBREAK | DT_NOPREFIX;
@@ -148,7 +150,6 @@ void CExStatic::DrawText(HDC hdc, const RECT& rc)
         rcDraw.top += ((rc.bottom - rc.top) - (rcCalc.bottom - rcCalc.top)) / 2;
         ::DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &rcDraw, nFormat);
         ::SelectObject(hdc, hOld);
-        ::DeleteObject(hFont);
         return;
     }
 
@@ -182,12 +183,13 @@ void CExStatic::DrawText(HDC hdc, const RECT& rc)
         return;
     }
 
+    const std::wstring whole = CSkinFont::NormalizeLineBreaks(text);
     Gdiplus::StringFormat format;
     format.SetAlignment(HorizontalAlignment(lStyle));
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
     format.SetHotkeyPrefix(Gdiplus::HotkeyPrefixNone);
     const Gdiplus::RectF rcLayout(static_cast<Gdiplus::REAL>(rc.left),
                                   static_cast<Gdiplus::REAL>(rc.top), cx, cy);
-    graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), pFont.get(), rcLayout, &format,
-                        &brush);
+    graphics.DrawString(whole.c_str(), static_cast<INT>(whole.size()), pFont.get(), rcLayout,
+                        &format, &brush);
 }

@@ -11,9 +11,9 @@
 class CExStatic : public CSkinWindow
 {
 public:
-    static const int kFontBase = 140;
-    static const COLORREF kEnabledColor = RGB(255, 255, 255);
-    static const COLORREF kDisabledColor = RGB(135, 134, 182);
+    static constexpr int kFontBase = 140;
+    static constexpr COLORREF kEnabledColor = RGB(255, 255, 255);
+    static constexpr COLORREF kDisabledColor = RGB(135, 134, 182);
 
     CExStatic() noexcept;
     ~CExStatic() override = default;

@@ -57,8 +57,6 @@ CExTitleBar::CExTitleBar() noexcept = default;
 CExTitleBar::~CExTitleBar()
 {
     Destroy();
-    if (m_hIcon)
-        ::DestroyIcon(m_hIcon);
 }
 
 bool CExTitleBar::Create(HWND hwndDialog)
@@ -140,12 +138,13 @@ HICON CExTitleBar::SmallIcon()
         return nullptr;
     if (!m_hIcon)
     {
-        m_hIcon = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                                  MAKEINTRESOURCEW(IDI_SKIN_TITLE_ICON), IMAGE_ICON,
-                                                  kIconSize, kIconSize, LR_DEFAULTCOLOR));
+        m_hIcon.Reset(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                                      MAKEINTRESOURCEW(IDI_SKIN_TITLE_ICON),
+                                                      IMAGE_ICON, kIconSize, kIconSize,
+                                                      LR_DEFAULTCOLOR)));
     }
     if (m_hIcon)
-        return m_hIcon;
+        return m_hIcon.Get();
     HICON hIcon = reinterpret_cast<HICON>(::SendMessageW(m_hwndDialog, WM_GETICON, ICON_SMALL, 0));
     if (!hIcon)
         hIcon = reinterpret_cast<HICON>(::SendMessageW(m_hwndDialog, WM_GETICON, ICON_BIG, 0));
@@ -166,9 +165,7 @@ void CExTitleBar::EraseBackground(HDC hdc)
         ::MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&rcButton), 2);
         ::ExcludeClipRect(hdc, rcButton.left, rcButton.top, rcButton.right, rcButton.bottom);
     }
-    HBRUSH hbr = ::CreateSolidBrush(kFillColor);
-    ::FillRect(hdc, &rc, hbr);
-    ::DeleteObject(hbr);
+    skin::FillSolid(hdc, rc, kFillColor);
     ::RestoreDC(hdc, nSaved);
 }
 
@@ -178,9 +175,7 @@ void CExTitleBar::Render(HDC hdc)
         return;
     RECT rc;
     ::GetClientRect(m_hwnd, &rc);
-    HBRUSH hbr = ::CreateSolidBrush(kFillColor);
-    ::FillRect(hdc, &rc, hbr);
-    ::DeleteObject(hbr);
+    skin::FillSolid(hdc, rc, kFillColor);
 
     int xText = kIconLeft;
     if (HICON hIcon = SmallIcon())

@@ -5,13 +5,15 @@
 
 #include <memory>
 
+#include "common/unique_resource.h"
+
 #include "launcher/skin/CaptionButton.h"
 
 class CExTitleBar
 {
 public:
-    static const int kHeight = 24;
-    static const COLORREF kFillColor = RGB(15, 15, 133);
+    static constexpr int kHeight = 24;
+    static constexpr COLORREF kFillColor = RGB(15, 15, 133);
 
     CExTitleBar() noexcept;
     ~CExTitleBar();
@@ -42,7 +44,7 @@ private:
 
     HWND m_hwnd = nullptr;
     HWND m_hwndDialog = nullptr;
-    HICON m_hIcon = nullptr;
+    UniqueHIcon m_hIcon;
     bool m_bActive = true;
     std::unique_ptr<CCaptionButton> m_pMinimize;
     std::unique_ptr<CCaptionButton> m_pClose;

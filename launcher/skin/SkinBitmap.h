@@ -2,11 +2,13 @@
 // A bitmap object that may or may not hold an image yet; owns the image it holds.
 #include <windows.h>
 
+#include "common/unique_resource.h"
+
 class CSkinBitmap
 {
 public:
     CSkinBitmap() noexcept = default;
-    ~CSkinBitmap() { Release(); }
+    ~CSkinBitmap() = default;
     CSkinBitmap(const CSkinBitmap&) = delete;
     CSkinBitmap& operator=(const CSkinBitmap&) = delete;
 
@@ -17,9 +19,9 @@ public:
     // Destroys the image; the object stays usable.
     void Release() noexcept;
 
-    bool HasImage() const noexcept { return m_hbm != nullptr; }
-    HBITMAP GetHandle() const noexcept { return m_hbm; }
+    bool HasImage() const noexcept { return m_hbm.IsValid(); }
+    HBITMAP GetHandle() const noexcept { return m_hbm.Get(); }
 
 private:
-    HBITMAP m_hbm = nullptr;
+    UniqueHBitmap m_hbm;
 };

@@ -5,13 +5,12 @@ COffscreenDC::COffscreenDC(HDC hdcTarget, int cx, int cy) noexcept
 {
     if (cx <= 0 || cy <= 0)
         return;
-    m_hbmOwned = ::CreateCompatibleBitmap(hdcTarget, cx, cy);
+    m_hbmOwned.Reset(::CreateCompatibleBitmap(hdcTarget, cx, cy));
     if (!m_hbmOwned)
         return;
-    m_hdc = ::CreateCompatibleDC(hdcTarget);
-    if (!m_hdc)
-        return;
-    m_hbmOld = ::SelectObject(m_hdc, m_hbmOwned);
+    m_hdc.Reset(::CreateCompatibleDC(hdcTarget));
+    if (m_hdc)
+        m_hbmOld = ::SelectObject(m_hdc.Get(), m_hbmOwned.Get());
 }
 
 COffscreenDC::COffscreenDC(HDC hdcTarget, HBITMAP hbmImage, int cx, int cy) noexcept
@@ -19,28 +18,23 @@ COffscreenDC::COffscreenDC(HDC hdcTarget, HBITMAP hbmImage, int cx, int cy) noex
 {
     if (!hbmImage)
         return;
-    m_hdc = ::CreateCompatibleDC(hdcTarget);
-    if (!m_hdc)
-        return;
-    m_hbmOld = ::SelectObject(m_hdc, hbmImage);
+    m_hdc.Reset(::CreateCompatibleDC(hdcTarget));
+    if (m_hdc)
+        m_hbmOld = ::SelectObject(m_hdc.Get(), hbmImage);
 }
 
 COffscreenDC::~COffscreenDC()
 {
+    // The image leaves the DC before either is destroyed.
     if (m_hdc)
-    {
-        ::SelectObject(m_hdc, m_hbmOld);
-        ::DeleteDC(m_hdc);
-    }
-    if (m_hbmOwned)
-        ::DeleteObject(m_hbmOwned);
+        ::SelectObject(m_hdc.Get(), m_hbmOld);
 }
 
 bool COffscreenDC::Commit(int x, int y) noexcept
 {
     if (!m_hdc)
         return false;
-    return ::BitBlt(m_hdcTarget, x, y, m_cx, m_cy, m_hdc, 0, 0, SRCCOPY) != FALSE;
+    return ::BitBlt(m_hdcTarget, x, y, m_cx, m_cy, m_hdc.Get(), 0, 0, SRCCOPY) != FALSE;
 }
 
 namespace skin
@@ -66,9 +60,14 @@ void PaintParentBackground(HWND hwnd, HDC hdc, COLORREF crFallback)
         if (lErased)
             return;
     }
-    HBRUSH hbr = ::CreateSolidBrush(crFallback);
-    ::FillRect(hdc, &rc, hbr);
-    ::DeleteObject(hbr);
+    FillSolid(hdc, rc, crFallback);
+}
+
+void FillSolid(HDC hdc, const RECT& rc, COLORREF cr) noexcept
+{
+    UniqueHBrush brush(::CreateSolidBrush(cr));
+    if (brush)
+        ::FillRect(hdc, &rc, brush.Get());
 }
 
 void RedrawParentUnder(HWND hwnd)
@@ -103,14 +102,13 @@ bool DrawTransparent(HDC hdc, HBITMAP hbm, int x, int y, COLORREF crTransparent)
     const SIZE size = BitmapSize(hbm);
     if (size.cx == 0)
         return false;
-    HDC hdcMem = ::CreateCompatibleDC(hdc);
+    UniqueCreatedDC hdcMem(::CreateCompatibleDC(hdc));
     if (!hdcMem)
         return false;
-    HGDIOBJ hOld = ::SelectObject(hdcMem, hbm);
-    const BOOL bOk = ::TransparentBlt(hdc, x, y, size.cx, size.cy, hdcMem, 0, 0, size.cx, size.cy,
-                                      crTransparent);
-    ::SelectObject(hdcMem, hOld);
-    ::DeleteDC(hdcMem);
+    HGDIOBJ hOld = ::SelectObject(hdcMem.Get(), hbm);
+    const BOOL bOk = ::TransparentBlt(hdc, x, y, size.cx, size.cy, hdcMem.Get(), 0, 0, size.cx,
+                                      size.cy, crTransparent);
+    ::SelectObject(hdcMem.Get(), hOld);
     return bOk != FALSE;
 }
 
@@ -119,23 +117,22 @@ bool DrawStretched(HDC hdc, HBITMAP hbm, const RECT& rc) noexcept
     const SIZE size = BitmapSize(hbm);
     if (size.cx == 0)
         return false;
-    HDC hdcMem = ::CreateCompatibleDC(hdc);
+    UniqueCreatedDC hdcMem(::CreateCompatibleDC(hdc));
     if (!hdcMem)
         return false;
-    HGDIOBJ hOld = ::SelectObject(hdcMem, hbm);
+    HGDIOBJ hOld = ::SelectObject(hdcMem.Get(), hbm);
     BOOL bOk;
     if (size.cx == rc.right - rc.left && size.cy == rc.bottom - rc.top)
-        bOk = ::BitBlt(hdc, rc.left, rc.top, size.cx, size.cy, hdcMem, 0, 0, SRCCOPY);
+        bOk = ::BitBlt(hdc, rc.left, rc.top, size.cx, size.cy, hdcMem.Get(), 0, 0, SRCCOPY);
     else
     {
         const int nOldMode = ::SetStretchBltMode(hdc, HALFTONE);
         ::SetBrushOrgEx(hdc, 0, 0, nullptr);
-        bOk = ::StretchBlt(hdc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hdcMem,
-                           0, 0, size.cx, size.cy, SRCCOPY);
+        bOk = ::StretchBlt(hdc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                           hdcMem.Get(), 0, 0, size.cx, size.cy, SRCCOPY);
         ::SetStretchBltMode(hdc, nOldMode);
     }
-    ::SelectObject(hdcMem, hOld);
-    ::DeleteDC(hdcMem);
+    ::SelectObject(hdcMem.Get(), hOld);
     return bOk != FALSE;
 }
 }  // namespace skin

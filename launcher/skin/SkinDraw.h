@@ -3,6 +3,8 @@
 // step, and the parent's background under a control drawn transparently over it.
 #include <windows.h>
 
+#include "common/unique_resource.h"
+
 // A memory DC with a compatible bitmap of the given size; Commit copies it to the target.
 class COffscreenDC
 {
@@ -14,15 +16,15 @@ public:
     COffscreenDC(const COffscreenDC&) = delete;
     COffscreenDC& operator=(const COffscreenDC&) = delete;
 
-    bool IsValid() const noexcept { return m_hdc != nullptr; }
-    HDC GetDC() const noexcept { return m_hdc; }
+    bool IsValid() const noexcept { return m_hdc.IsValid(); }
+    HDC GetDC() const noexcept { return m_hdc.Get(); }
     // Copies the whole buffer to (x, y) of the target DC.
     bool Commit(int x = 0, int y = 0) noexcept;
 
 private:
     HDC m_hdcTarget;
-    HDC m_hdc = nullptr;
-    HBITMAP m_hbmOwned = nullptr;
+    UniqueHBitmap m_hbmOwned;
+    UniqueCreatedDC m_hdc;
     HGDIOBJ m_hbmOld = nullptr;
     int m_cx;
     int m_cy;
@@ -35,6 +37,8 @@ namespace skin
 void PaintParentBackground(HWND hwnd, HDC hdc, COLORREF crFallback);
 // Repaints the parent's area under hwnd (and hwnd itself) at once.
 void RedrawParentUnder(HWND hwnd);
+// Fills rc with a solid colour.
+void FillSolid(HDC hdc, const RECT& rc, COLORREF cr) noexcept;
 // Size of a bitmap; {0, 0} for nullptr.
 SIZE BitmapSize(HBITMAP hbm) noexcept;
 // Copies hbm to (x, y) of hdc, leaving pixels of crTransparent out.

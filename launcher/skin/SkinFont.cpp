@@ -72,3 +72,11 @@ void CSkinFont::PrepareGraphics(Gdiplus::Graphics& graphics) noexcept
     graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
     graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
 }
+
+std::wstring CSkinFont::NormalizeLineBreaks(std::wstring text)
+{
+    size_t nPos = 0;
+    while ((nPos = text.find(L"\r\n", nPos)) != std::wstring::npos)
+        text.erase(nPos, 1);
+    return text;
+}

@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include <memory>
+#include <string>
 
 class CSkinFont
 {
@@ -26,6 +27,10 @@ public:
     // The rule applied: system family, nBaseTenths scaled for the screen.
     static std::unique_ptr<Gdiplus::Font> CreateScaled(int nBaseTenths,
                                                        INT nStyle = Gdiplus::FontStyleRegular);
+
+    // CR LF pairs as single LF: GDI+ breaks lines at LF, and some implementations draw the CR
+    // as a visible glyph.
+    static std::wstring NormalizeLineBreaks(std::wstring text);
 
     // The text settings every skinned control draws with.
     static void PrepareGraphics(Gdiplus::Graphics& graphics) noexcept;

@@ -6,6 +6,9 @@ namespace
 {
 // Identifies our subclass among others a window may carry.
 const UINT_PTR kSubclassId = 0x5A4B494E;  // "ZKIN"
+// Finds the object from its window (the comctl32 query for subclass data is not exported by
+// name).
+const wchar_t kObjectProperty[] = L"TolvikSkinWindow";
 }  // namespace
 
 CSkinWindow::~CSkinWindow()
@@ -20,6 +23,7 @@ bool CSkinWindow::SubclassWindow(HWND hwnd)
     if (!::SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         return false;
     m_hwnd = hwnd;
+    ::SetPropW(hwnd, kObjectProperty, this);
     OnSubclassed();
     return true;
 }
@@ -34,15 +38,13 @@ void CSkinWindow::UnsubclassWindow()
     if (!m_hwnd)
         return;
     ::RemoveWindowSubclass(m_hwnd, SubclassProc, kSubclassId);
+    ::RemovePropW(m_hwnd, kObjectProperty);
     m_hwnd = nullptr;
 }
 
 CSkinWindow* CSkinWindow::FromHandle(HWND hwnd) noexcept
 {
-    DWORD_PTR dwRef = 0;
-    if (!hwnd || !::GetWindowSubclass(hwnd, SubclassProc, kSubclassId, &dwRef))
-        return nullptr;
-    return reinterpret_cast<CSkinWindow*>(dwRef);
+    return hwnd ? static_cast<CSkinWindow*>(::GetPropW(hwnd, kObjectProperty)) : nullptr;
 }
 
 LRESULT CSkinWindow::WindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -75,6 +77,7 @@ LRESULT CALLBACK CSkinWindow::SubclassProc(HWND hwnd, UINT uMsg, WPARAM wParam, 
     if (uMsg == WM_NCDESTROY)
     {
         ::RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+        ::RemovePropW(hwnd, kObjectProperty);
         if (pThis)
             pThis->m_hwnd = nullptr;
         return ::DefSubclassProc(hwnd, uMsg, wParam, lParam);
