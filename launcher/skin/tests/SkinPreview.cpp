@@ -1,6 +1,7 @@
 // Shows the skinned test window with its controls in their different states, for looking at
-// the skin by eye:   skin_preview.exe [capture.bmp]
-// With a file name it captures the window from the screen after a moment and exits.
+// the skin by eye:   skin_preview.exe [capture.bmp [idle]]
+// With a file name it captures the window from the screen after a moment and exits; "idle"
+// leaves every control in its resting state (general description greyed).
 #include <windows.h>
 
 #include <string>
@@ -24,6 +25,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     int argc = 0;
     LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     const std::wstring capturePath = argc > 1 ? argv[1] : L"";
+    const bool bIdle = argc > 2 && std::wstring(argv[2]) == L"idle";
     ::LocalFree(argv);
 
     CSkinTestDialog dialog(IDD_SKIN_MAIN);
@@ -36,6 +38,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     PumpMessages(300);
 
     // Photo hovered, Video held down, the description showing Photo's text, box ticked.
+    if (!bIdle)
+    {
     SendMouse(dialog.m_btnContent[1].GetHwnd(), WM_MOUSEMOVE, 20, 20);
     SendMouse(dialog.m_btnContent[2].GetHwnd(), WM_LBUTTONDOWN, 20, 20);
     ::EnableWindow(dialog.m_stcDescription.GetHwnd(), TRUE);
@@ -43,6 +47,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
                      L"写真を見たり整理したりするアプリケーションを起動します。\r\n"
                      L"プレーヤーの写真もそのまま開けます。");
     dialog.m_chkAuto.SetChecked(true);
+    }
     PumpMessages(500);
 
     if (capturePath.empty())
