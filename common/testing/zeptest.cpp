@@ -13,6 +13,13 @@ namespace
 {
 const wchar_t kScratchRoot[] = L"Software\\ZepTestSandbox";
 
+// Machine keys the platform's own components read through the predefined HKLM handle;
+// the sandbox carries a copy so that they keep working inside it (CryptoAPI finds its
+// providers here).
+const wchar_t* const kMachineKeysCopied[] = {
+    L"SOFTWARE\\Microsoft\\Cryptography",
+};
+
 struct SandboxState
 {
     std::wstring scratchKey;  // below the real HKCU
@@ -35,6 +42,14 @@ void OverridePredefined(bool on)
                       hklm.Receive(), nullptr);
     ::RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\HKCU").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                       hkcu.Receive(), nullptr);
+    for (const wchar_t* pszKey : kMachineKeysCopied)
+    {
+        UniqueHKey source, target;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, pszKey, 0, KEY_READ, source.Receive()) == ERROR_SUCCESS &&
+            ::RegCreateKeyExW(hklm.Get(), pszKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, target.Receive(),
+                              nullptr) == ERROR_SUCCESS)
+            ::RegCopyTreeW(source.Get(), nullptr, target.Get());
+    }
     // HKCU last: the HKLM scratch key is opened through the real HKCU.
     ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, hklm.Get());
     ::RegOverridePredefKey(HKEY_CURRENT_USER, hkcu.Get());

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <wincrypt.h>
 #include <wrl/client.h>
 
 #include "common/com_init.h"
@@ -46,4 +48,12 @@ TEST(Sandbox, TempFolderIsPrivateAndExists)
     ASSERT_FALSE(dir.empty());
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(dir.c_str()));
     EXPECT_TRUE(zeptest::WriteFileBytes(dir + L"probe.bin", "x", 1));
+}
+
+TEST(Sandbox, CryptoApiFindsItsProviders)
+{
+    HCRYPTPROV hProv = 0;
+    ASSERT_TRUE(::CryptAcquireContextW(&hProv, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+        << ::GetLastError();
+    ::CryptReleaseContext(hProv, 0);
 }
