@@ -89,13 +89,7 @@ HRESULT CXHttpDownloader::Initialize(const wchar_t* pszAgentName, const wchar_t*
         hr = E_UNEXPECTED;
         return hr;
     }
-    if (m_dwConnectTimeout != 0)
-        ::InternetSetOptionW(m_hSession, INTERNET_OPTION_CONNECT_TIMEOUT, &m_dwConnectTimeout, sizeof(DWORD));
-    if (m_dwReceiveTimeout != 0)
-    {
-        ::InternetSetOptionW(m_hSession, INTERNET_OPTION_RECEIVE_TIMEOUT, &m_dwReceiveTimeout, sizeof(DWORD));
-        ::InternetSetOptionW(m_hSession, INTERNET_OPTION_SEND_TIMEOUT, &m_dwReceiveTimeout, sizeof(DWORD));
-    }
+    ApplyTimeouts(m_hSession);
 
     hr = ::InternetSetStatusCallbackW(m_hSession, &CXHttpDownloader::OnHttpStatus) == INTERNET_INVALID_STATUS_CALLBACK
              ? S_FALSE

@@ -46,6 +46,11 @@ public:
     void SetTimeouts(DWORD dwConnectMs, DWORD dwReceiveMs);
     HRESULT GetLastResult() const { return m_hrLastResult; }
 
+    // How a failed request send is judged: the transfer's result, and whether another attempt
+    // may help (a time-out ends the attempts at once).
+    static HRESULT SendFailureResult(DWORD dwError);
+    static bool IsSendRetriable(DWORD dwError) { return dwError != ERROR_INTERNET_TIMEOUT; }
+
 protected:
     // Free bytes available to the caller on the folder's volume.
     virtual BOOL QueryFreeBytes(const wchar_t* pszFolder, ULARGE_INTEGER& freeBytes);
@@ -64,6 +69,7 @@ private:
     HRESULT ReadFile(bool bLengthKnown);
     HRESULT WriteBlock(const BYTE* pData, DWORD cbData);
     HRESULT ValidDiscFreeSpace();
+    void ApplyTimeouts(HINTERNET hInternet);
     HRESULT EndTransfer(HRESULT hrResult);
     void Notify(DWORD dwCode, DWORD_PTR dwValue, DWORD dwKind);
     void WaitForWorker();

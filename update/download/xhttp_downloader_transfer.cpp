@@ -16,24 +16,6 @@ const DWORD kBodyBlockSize = 16384;
 const DWORD kAuthDrainBlockSize = 50;
 const size_t kCrackBufferChars = 250;
 
-bool IsCertificateError(DWORD dwError)
-{
-    switch (dwError)
-    {
-    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:  // 12037
-    case ERROR_INTERNET_SEC_CERT_CN_INVALID:    // 12038
-    case ERROR_INTERNET_INVALID_CA:             // 12045
-    // WinINet reports several problems at once, or a chain it cannot judge, with these:
-    case ERROR_INTERNET_SEC_CERT_ERRORS:      // 12055
-    case ERROR_INTERNET_SEC_CERT_REV_FAILED:  // 12057
-    case ERROR_INTERNET_SEC_INVALID_CERT:     // 12169
-    case ERROR_INTERNET_SEC_CERT_REVOKED:     // 12170
-        return true;
-    default:
-        return false;
-    }
-}
-
 // A decimal number that fills the whole text (blanks around it allowed).
 bool ParseUnsigned(const wchar_t* pszText, ULONGLONG& ullValue)
 {
@@ -48,6 +30,26 @@ bool ParseUnsigned(const wchar_t* pszText, ULONGLONG& ullValue)
     return *pszEnd == L'\0';
 }
 }  // namespace
+
+HRESULT CXHttpDownloader::SendFailureResult(DWORD dwError)
+{
+    switch (dwError)
+    {
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:  // 12037
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:    // 12038
+    case ERROR_INTERNET_INVALID_CA:             // 12045
+    // WinINet reports several problems at once, or a chain it cannot judge, with these:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:      // 12055
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:  // 12057
+    case ERROR_INTERNET_SEC_INVALID_CERT:     // 12169
+    case ERROR_INTERNET_SEC_CERT_REVOKED:     // 12170
+        return E_DL_CERTIFICATE;
+    case ERROR_INTERNET_TIMEOUT:
+        return E_DL_TIMEOUT;
+    default:
+        return E_DL_NETWORK;
+    }
+}
 
 HRESULT CXHttpDownloader::Connect()
 {
@@ -105,6 +107,7 @@ HRESULT CXHttpDownloader::Connect()
         return hr;
     }
     log.Printf(L"Connected to HTTP Server: %s", host.data());
+    ApplyTimeouts(m_hConnection);
 
     const std::wstring strObject = std::wstring(path.data()) + extra.data();
     DWORD dwFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
@@ -127,8 +130,21 @@ HRESULT CXHttpDownloader::Connect()
         hr = EndTransfer(E_DL_NETWORK);
         return hr;
     }
+    ApplyTimeouts(m_hRequest);
     m_hrLastResult = S_OK;
     return hr;
+}
+
+void CXHttpDownloader::ApplyTimeouts(HINTERNET hInternet)
+{
+    // Set on each handle: not every WinINet passes a session's time-outs down to its requests.
+    if (m_dwConnectTimeout != 0)
+        ::InternetSetOptionW(hInternet, INTERNET_OPTION_CONNECT_TIMEOUT, &m_dwConnectTimeout, sizeof(DWORD));
+    if (m_dwReceiveTimeout != 0)
+    {
+        ::InternetSetOptionW(hInternet, INTERNET_OPTION_RECEIVE_TIMEOUT, &m_dwReceiveTimeout, sizeof(DWORD));
+        ::InternetSetOptionW(hInternet, INTERNET_OPTION_SEND_TIMEOUT, &m_dwReceiveTimeout, sizeof(DWORD));
+    }
 }
 
 HRESULT CXHttpDownloader::ReadHeader(bool& bLengthKnown)
@@ -181,19 +197,14 @@ HRESULT CXHttpDownloader::ReadHeader(bool& bLengthKnown)
                                    strBody.empty() ? nullptr : &strBody[0], static_cast<DWORD>(strBody.size()));
         dwError = bSent ? ERROR_SUCCESS : ::GetLastError();
         log.Printf(L"Retry : %d, GetLastError() : %d\t%s", nAttempt, dwError, SystemErrorText(dwError).c_str());
-        if (bSent || dwError == ERROR_INTERNET_TIMEOUT)
+        if (bSent || !IsSendRetriable(dwError))
             break;
         PauseBeforeRetry(kRetryPauseMs);
     }
     if (!bSent)
     {
-        HRESULT hrSend = E_DL_NETWORK;
-        if (IsCertificateError(dwError))
-            hrSend = E_DL_CERTIFICATE;
-        else if (dwError == ERROR_INTERNET_TIMEOUT)
-            hrSend = E_DL_TIMEOUT;
         log.ErrorPrintf(L"Send LastError %d", dwError);
-        hr = EndTransfer(hrSend);
+        hr = EndTransfer(SendFailureResult(dwError));
         return hr;
     }
 

@@ -1,1 +1,106 @@
 #include <gtest/gtest.h>
+
+#include "common/testing/zeptest.h"
+#include "update/download/tests/download_test_util.h"
+#include "update/download/tests/loopback_http_server.h"
+
+using namespace zeptest;
+
+namespace
+{
+const uint32_t kSeed = 42;
+const size_t kSize = 200000;
+
+struct SResumeCase
+{
+    const char* pszName;
+    size_t cbExisting;       // bytes of the right content already in the file (npos: no file)
+    size_t cbGarbageTail;    // wrong bytes behind them (to be dropped)
+    DWORD dwOffset;
+    bool bHonourRange;
+    bool bRangeWithoutTotal;
+    const char* pszContentRange;  // forced Content-Range, or nullptr
+    // Expectations.
+    const char* pszRangeSent;  // nullptr: no Range header
+    HRESULT hr;
+    DWORD dwFirstProgressMin;  // the count starts here (resume offset, or 0)
+};
+
+const SResumeCase kCases[] = {
+    {"resume at the offset", 100000, 0, 100000, true, false, nullptr, "bytes=100000-", S_OK, 100000},
+    {"bytes behind the offset are dropped", 100000, 50000, 100000, true, false, nullptr, "bytes=100000-", S_OK, 100000},
+    {"offset beyond the file restarts", 1000, 0, 5000, true, false, nullptr, nullptr, S_OK, 0},
+    {"no file restarts", std::string::npos, 0, 100, true, false, nullptr, nullptr, S_OK, 0},
+    {"server ignoring the range restarts", 100000, 0, 100000, false, false, nullptr, "bytes=100000-", S_OK, 0},
+    {"206 without a total", 100000, 0, 100000, true, true, nullptr, "bytes=100000-", S_OK, 100000},
+    {"offset 0 empties the file", 0, 300000, 0, true, false, nullptr, nullptr, S_OK, 0},
+    {"part starting elsewhere is refused", 100000, 0, 100000, true, false, "bytes 0-199999/200000",
+     "bytes=100000-", E_DL_NETWORK, 0},
+};
+
+class DownloaderResumeTest : public ::testing::TestWithParam<SResumeCase>
+{
+};
+
+TEST_P(DownloaderResumeTest, Case)
+{
+    const SResumeCase& c = GetParam();
+    CLoopbackHttpServer server;
+    ASSERT_TRUE(server.Start());
+    SRouteBehaviour route;
+    route.bGenerated = true;
+    route.ullSize = kSize;
+    route.nSeed = kSeed;
+    route.bHonourRange = c.bHonourRange;
+    route.bRangeWithoutTotal = c.bRangeWithoutTotal;
+    if (c.pszContentRange)
+        route.strContentRange = c.pszContentRange;
+    server.SetRoute("/f/pkg.bin", route);
+
+    const std::wstring strPath = TestTempDir() + L"pkg.bin";
+    std::string strBefore;
+    if (c.cbExisting != std::string::npos)
+    {
+        strBefore = PatternString(kSeed, 0, c.cbExisting) + std::string(c.cbGarbageTail, 'G');
+        ASSERT_TRUE(WriteFileBytes(strPath, strBefore.data(), strBefore.size()));
+    }
+
+    CNotificationRecorder recorder;
+    CTestDownloader downloader(0);
+    downloader.SetCallback(&CNotificationRecorder::Callback, recorder.Context());
+    ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+    downloader.SetDownloadFolder(TestTempDir().c_str());
+    EXPECT_EQ(c.hr, downloader.Download(server.Url("/f/pkg.bin").c_str(), c.dwOffset));
+    EXPECT_EQ(c.hr, recorder.EndResult());
+    EXPECT_EQ(1u, recorder.Count(eMsgDownloadEnd));
+
+    const std::vector<SRecordedRequest> requests = server.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ(c.pszRangeSent != nullptr, requests[0].HasHeader("range"));
+    if (c.pszRangeSent)
+        EXPECT_EQ(c.pszRangeSent, requests[0].Header("range"));
+
+    if (SUCCEEDED(c.hr))
+    {
+        EXPECT_TRUE(ReadWholeFile(strPath) == PatternString(kSeed, 0, kSize)) << "file differs";
+        EXPECT_EQ(kSize, recorder.First(eMsgDownloadSize));
+        const DWORD_PTR first = recorder.First(eMsgDownloadProgress);
+        EXPECT_GT(first, c.dwFirstProgressMin);
+        EXPECT_LE(first, c.dwFirstProgressMin + 16384);
+        EXPECT_EQ(kSize, recorder.Last(eMsgDownloadProgress));
+    }
+    else
+    {
+        EXPECT_TRUE(ReadWholeFile(strPath) == strBefore) << "file was changed";
+    }
+    server.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DownloaderResumeTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<SResumeCase>& info) {
+                             std::string strName;
+                             for (const char* p = info.param.pszName; *p; ++p)
+                                 strName += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return strName;
+                         });
+}  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/testing/zeptest.h"
 #include "update/download/tests/download_test_util.h"
 #include "update/download/tests/loopback_http_server.h"
@@ -41,8 +43,26 @@ TEST_F(DownloaderTransferTest, WholeTransferSendsOrderedNotifications)
 
     const std::vector<SNotification> all = m_recorder.All();
     ASSERT_GE(all.size(), 4u);
+    // Connection progress comes before the status; progress grows by blocks of 16 KiB.
+    std::vector<DWORD> before;
     for (const SNotification& n : all)
-        printf("code %lu value %llu kind %lu\n", n.dwCode, (unsigned long long)n.dwValue, n.dwKind);
+    {
+        if (n.dwCode == eMsgHttpStatus)
+            break;
+        before.push_back(n.dwCode);
+    }
+    for (DWORD dwCode : {eMsgConnectingServer, eMsgConnectedToServer, eMsgSendingRequest, eMsgRequestSent})
+        EXPECT_NE(before.end(), std::find(before.begin(), before.end(), dwCode)) << dwCode;
+    DWORD_PTR previous = 0;
+    for (const SNotification& n : all)
+    {
+        if (n.dwCode != eMsgDownloadProgress)
+            continue;
+        EXPECT_EQ(static_cast<DWORD>(eValueNumber), n.dwKind);
+        EXPECT_GT(n.dwValue, previous);
+        EXPECT_LE(n.dwValue - previous, 16384u);
+        previous = n.dwValue;
+    }
     EXPECT_EQ(static_cast<DWORD>(eMsgDownloadBegin), all.front().dwCode);
     EXPECT_EQ(static_cast<DWORD>(eValueString), all.front().dwKind);
     EXPECT_EQ(strUrl, all.front().strText);
@@ -60,5 +80,162 @@ TEST_F(DownloaderTransferTest, WholeTransferSendsOrderedNotifications)
     EXPECT_EQ("agent-x", requests[0].Header("user-agent"));
     EXPECT_FALSE(requests[0].HasHeader("range"));
     EXPECT_EQ("application/x-www-form-urlencoded", requests[0].Header("content-type"));
+
+    wchar_t szSmall[8];
+    EXPECT_EQ(E_OUTOFMEMORY, downloader.GetFilePath(szSmall, 8));
+    std::vector<wchar_t> exact(strPath.size());
+    EXPECT_EQ(E_OUTOFMEMORY, downloader.GetFilePath(exact.data(), static_cast<DWORD>(exact.size())));
+}
+
+TEST_F(DownloaderTransferTest, NewThreadModeCallsBackOnItsOwnThread)
+{
+    SRouteBehaviour route;
+    route.bGenerated = true;
+    route.ullSize = 300000;
+    route.dwDripMs = 10;
+    route.nDripBytes = 16384;
+    m_server.SetRoute("/nt.bin", route);
+
+    CXHttpDownloader downloader(1);
+    downloader.SetCallback(&CNotificationRecorder::Callback, m_recorder.Context());
+    ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+    downloader.SetDownloadFolder(TestTempDir().c_str());
+    EXPECT_EQ(S_OK, downloader.Download(m_server.Url("/nt.bin").c_str(), 0));
+    EXPECT_EQ(0u, m_recorder.Count(eMsgDownloadEnd));  // returned before the transfer ended
+    ASSERT_TRUE(downloader.WaitForTransfer(20000));
+
+    EXPECT_EQ(S_OK, downloader.GetLastResult());
+    EXPECT_EQ(S_OK, m_recorder.EndResult());
+    EXPECT_TRUE(ReadWholeFile(TestTempDir() + L"nt.bin") == PatternString(1, 0, 300000));
+    const std::vector<SNotification> all = m_recorder.All();
+    ASSERT_FALSE(all.empty());
+    for (const SNotification& n : all)
+    {
+        EXPECT_NE(::GetCurrentThreadId(), n.dwThreadId);
+        EXPECT_EQ(all.front().dwThreadId, n.dwThreadId);
+    }
+}
+
+TEST_F(DownloaderTransferTest, NewThreadTransferCanBeCanceledOrOutlivedSafely)
+{
+    SRouteBehaviour route;
+    route.bGenerated = true;
+    // Small enough: Wine's WinINet reads the rest of an abandoned body when the handle closes.
+    route.ullSize = 2 * 1024 * 1024;
+    route.dwDripMs = 5;
+    route.nDripBytes = 16384;
+    m_server.SetRoute("/slow.bin", route);
+    UniqueHandle hStarted(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_recorder.onNotify = [&](const SNotification& n) {
+        if (n.dwCode == eMsgDownloadProgress)
+            ::SetEvent(hStarted.Get());
+    };
+
+    {
+        CXHttpDownloader downloader(1);
+        downloader.SetCallback(&CNotificationRecorder::Callback, m_recorder.Context());
+        ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+        downloader.SetDownloadFolder(TestTempDir().c_str());
+        ASSERT_EQ(S_OK, downloader.Download(m_server.Url("/slow.bin").c_str(), 0));
+        ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hStarted.Get(), 20000));
+        EXPECT_EQ(S_OK, downloader.Cancel());
+        ASSERT_TRUE(downloader.WaitForTransfer(20000));
+        EXPECT_EQ(E_DL_CANCELED, downloader.GetLastResult());
+        EXPECT_EQ(E_DL_CANCELED, m_recorder.EndResult());
+    }
+
+    // Destroyed while its thread still transfers: the destructor stops and waits for it.
+    CNotificationRecorder second;
+    ::ResetEvent(hStarted.Get());
+    second.onNotify = m_recorder.onNotify;
+    {
+        CXHttpDownloader downloader(1);
+        downloader.SetCallback(&CNotificationRecorder::Callback, second.Context());
+        ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+        downloader.SetDownloadFolder(TestTempDir().c_str());
+        ASSERT_EQ(S_OK, downloader.Download(m_server.Url("/slow.bin").c_str(), 0));
+        ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hStarted.Get(), 20000));
+    }
+    EXPECT_EQ(1u, second.Count(eMsgDownloadEnd));
+    EXPECT_EQ(E_DL_CANCELED, second.EndResult());
+}
+
+TEST_F(DownloaderTransferTest, AccessUrlReadsOnlyTheHeaders)
+{
+    SRouteBehaviour route;
+    route.bGenerated = true;
+    route.ullSize = 5000;
+    m_server.SetRoute("/info/info.xml", route);
+    for (int nMode : {0, 1})
+    {
+        SCOPED_TRACE(nMode);
+        CNotificationRecorder recorder;
+        CXHttpDownloader downloader(nMode);
+        downloader.SetCallback(&CNotificationRecorder::Callback, recorder.Context());
+        ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+        downloader.SetDownloadFolder(TestTempDir().c_str());
+        EXPECT_EQ(S_OK, downloader.AccessURL(m_server.Url("/info/info.xml").c_str()));
+        ASSERT_TRUE(downloader.WaitForTransfer(20000));
+        EXPECT_EQ(S_OK, downloader.GetLastResult());
+        EXPECT_EQ(200u, recorder.First(eMsgHttpStatus));
+        EXPECT_EQ(5000u, recorder.First(eMsgDownloadSize));
+        EXPECT_EQ(0u, recorder.Count(eMsgDownloadProgress));
+        EXPECT_EQ(S_OK, recorder.EndResult());
+        EXPECT_EQ(static_cast<DWORD>(eMsgDownloadEnd), recorder.All().back().dwCode);
+        EXPECT_FALSE(FileExists(TestTempDir() + L"info.xml"));
+        wchar_t szPath[MAX_PATH] = L"x";
+        EXPECT_EQ(S_OK, downloader.GetFilePath(szPath, MAX_PATH));
+        EXPECT_STREQ(L"", szPath);
+        EXPECT_FALSE(m_server.Requests().back().HasHeader("range"));
+    }
+
+    CNotificationRecorder recorder;
+    CXHttpDownloader downloader(0);
+    downloader.SetCallback(&CNotificationRecorder::Callback, recorder.Context());
+    ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+    EXPECT_EQ(E_DL_HTTP_404, downloader.AccessURL(m_server.Url("/info/missing.xml").c_str()));
+    EXPECT_EQ(E_DL_HTTP_404, recorder.EndResult());
+    EXPECT_EQ(E_INVALIDARG, downloader.AccessURL(L""));
+}
+
+TEST_F(DownloaderTransferTest, PostDataMakesAPostRequest)
+{
+    SRouteBehaviour route;
+    route.strBody = "accepted";
+    m_server.SetRoute("/notification/r.log", route);
+    CXHttpDownloader downloader(0);
+    ASSERT_EQ(S_OK, downloader.Initialize(L"", nullptr, L"result=00&serial=A1"));
+    downloader.SetDownloadFolder(TestTempDir().c_str());
+    EXPECT_EQ(S_OK, downloader.Download(m_server.Url("/notification/r.log").c_str(), 0));
+    EXPECT_EQ("accepted", ReadWholeFile(TestTempDir() + L"r.log"));
+    const std::vector<SRecordedRequest> requests = m_server.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ("POST", requests[0].strMethod);
+    EXPECT_EQ("result=00&serial=A1", requests[0].strBody);
+    EXPECT_EQ("application/x-www-form-urlencoded", requests[0].Header("content-type"));
+    EXPECT_EQ("Download Manager", requests[0].Header("user-agent"));
+
+    // Initialize again without POST data: back to GET.
+    ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, L""));
+    EXPECT_EQ(S_OK, downloader.Download(m_server.Url("/notification/r.log").c_str(), 0));
+    EXPECT_EQ("GET", m_server.Requests().back().strMethod);
+}
+
+TEST_F(DownloaderTransferTest, EachDownloadNamesItsOwnFile)
+{
+    SRouteBehaviour one, two;
+    one.strBody = "first";
+    two.strBody = "second";
+    m_server.SetRoute("/a/one.bin", one);
+    m_server.SetRoute("/b/two.bin", two);
+    CXHttpDownloader downloader(0);
+    downloader.SetDownloadFolder(TestTempDir().c_str());
+    for (const char* pszPath : {"/a/one.bin", "/b/two.bin"})
+    {
+        ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+        EXPECT_EQ(S_OK, downloader.Download(m_server.Url(pszPath).c_str(), 0));
+    }
+    EXPECT_EQ("first", ReadWholeFile(TestTempDir() + L"one.bin"));
+    EXPECT_EQ("second", ReadWholeFile(TestTempDir() + L"two.bin"));
 }
 }  // namespace
