@@ -5,20 +5,25 @@ list(REMOVE_ITEM TOLVIK_APP_SOURCES ${CMAKE_CURRENT_LIST_DIR}/TolvikMain.cpp)
 
 add_library(tolvik_app STATIC ${TOLVIK_APP_SOURCES})
 target_link_libraries(tolvik_app PUBLIC zep_common gdiplus comctl32 version shell32 user32 gdi32 ole32)
-foreach(dep tolvik_settings tolvik_skin)
-  if(TARGET ${dep})
-    target_link_libraries(tolvik_app PUBLIC ${dep})
-  endif()
-endforeach()
+target_link_libraries(tolvik_app PUBLIC tolvik_settings tolvik_skin)
 
 # Resources shared by the program and the window tests.
 set(TOLVIK_RC ${CMAKE_CURRENT_LIST_DIR}/Tolvik.rc)
-set_property(SOURCE ${TOLVIK_RC} APPEND PROPERTY OBJECT_DEPENDS
-  ${CMAKE_CURRENT_LIST_DIR}/resource.h ${CMAKE_CURRENT_LIST_DIR}/Tolvik.ico)
+# tolvik_add_resources(<target>): compiles Tolvik.rc into <target> with the settings template
+# and the skin bitmaps it includes.
+function(tolvik_add_resources target)
+  target_sources(${target} PRIVATE ${TOLVIK_RC})
+  set_property(SOURCE ${TOLVIK_RC} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS
+    ${CMAKE_SOURCE_DIR}/launcher/resource.h ${CMAKE_SOURCE_DIR}/launcher/Tolvik.ico
+    ${TOLVIK_SETTINGS_RC_DEPENDS})
+  tolvik_skin_resources(${target})
+endfunction()
 
 if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/TolvikMain.cpp)
-  add_executable(Tolvik WIN32 ${CMAKE_CURRENT_LIST_DIR}/TolvikMain.cpp ${TOLVIK_RC})
+  add_executable(Tolvik WIN32 ${CMAKE_CURRENT_LIST_DIR}/TolvikMain.cpp)
   target_link_libraries(Tolvik PRIVATE tolvik_app)
+  target_link_options(Tolvik PRIVATE -municode)
+  tolvik_add_resources(Tolvik)
   zep_check_imports(Tolvik)
 endif()
 

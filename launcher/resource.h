@@ -12,26 +12,8 @@
 #define IDS_ABOUTBOX 101
 #define IDS_SETTING_CAPTION 1300
 
-// Main window background and the bitmaps of the six buttons (normal / hover / pressed).
-#define IDB_TOLVIK_BACKGROUND 2100
-#define IDB_MUSIC_NORMAL 2012
-#define IDB_MUSIC_HOVER 2013
-#define IDB_MUSIC_PRESSED 2014
-#define IDB_VIDEO_NORMAL 2015
-#define IDB_VIDEO_HOVER 2016
-#define IDB_VIDEO_PRESSED 2017
-#define IDB_PHOTO_NORMAL 2018
-#define IDB_PHOTO_HOVER 2019
-#define IDB_PHOTO_PRESSED 2020
-#define IDB_DOWNLOAD_NORMAL 2021
-#define IDB_DOWNLOAD_HOVER 2022
-#define IDB_DOWNLOAD_PRESSED 2023
-#define IDB_PODCAST_NORMAL 141
-#define IDB_PODCAST_HOVER 142
-#define IDB_PODCAST_PRESSED 143
-#define IDB_SETTING_HOVER 134
-#define IDB_SETTING_NORMAL 135
-#define IDB_SETTING_PRESSED 136
+// Bitmaps of the main window and its buttons, and the icon the title bar shows.
+#include "launcher/skin/skin_resource_ids.h"
 
 // Main window controls.
 #define IDC_MUSIC 1000
