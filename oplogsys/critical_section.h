@@ -24,6 +24,18 @@ public:
         ::LeaveCriticalSection(&m_cs);
         return 0;
     }
+    // For paths that must not block forever (module teardown): true when the lock was taken.
+    bool TryLockFor(DWORD dwMilliseconds) noexcept
+    {
+        const ULONGLONG ullEnd = ::GetTickCount64() + dwMilliseconds;
+        while (!::TryEnterCriticalSection(&m_cs))
+        {
+            if (::GetTickCount64() >= ullEnd)
+                return false;
+            ::Sleep(1);
+        }
+        return true;
+    }
 
 private:
     CRITICAL_SECTION m_cs;

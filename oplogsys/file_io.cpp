@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 #include <cstdlib>
 #include <cstring>
+#include "oplogsys/file_flusher.h"
 #include "oplogsys/format_buffer.h"
 #include "oplogsys/subject_log.h"
 
@@ -103,17 +104,37 @@ CFileIO::CFileIO(const wchar_t* pszSubject, bool bAutoFlush, const std::wstring&
     wchar_t szPath[256];
     Common::Format(szPath, 256, L"%s%s-%s%s", strDir.c_str(), pszSubject ? pszSubject : L"", szTime, L".log");
     m_strPath = szPath;
+    if (!m_bAutoFlush)
+        CFileFlusher::Instance().Register(this);
 }
 
 CFileIO::~CFileIO()
 {
+    if (!m_bAutoFlush)
+        CFileFlusher::Instance().Unregister(this);
+    // At process end a writer thread may have been stopped inside the lock: close without it then.
+    const bool bLocked = m_lock.TryLockFor(500);
     if (m_hFile != INVALID_HANDLE_VALUE)
     {
         WritePending();
         ::FlushFileBuffers(m_hFile);
         ::CloseHandle(m_hFile);
+        m_hFile = INVALID_HANDLE_VALUE;
     }
     free(m_pPending);
+    m_pPending = nullptr;
+    if (bLocked)
+        m_lock.Unlock();
+}
+
+bool CFileIO::WritePendingNow() noexcept
+{
+    if (!m_lock.TryLockFor(0))
+        return true;
+    const bool bHadPending = m_cbPending != 0;
+    WritePending();
+    m_lock.Unlock();
+    return bHadPending;
 }
 
 std::wstring CFileIO::GetPath()
@@ -166,17 +187,21 @@ long CFileIO::AppendBytes(const void* pData, size_t cb)
         return -1;
     if (cb == 0)
         return 0;
-    if (m_nLockDepth == 0)
+    if (m_bAutoFlush && m_nLockDepth == 0)
     {
         DWORD cbWritten = 0;
         ::WriteFile(m_hFile, pData, static_cast<DWORD>(cb), &cbWritten, nullptr);
         return static_cast<long>(cbWritten);
     }
+    if (m_cbPending == 0 && !m_bAutoFlush)
+        CFileFlusher::Instance().Schedule();
     if (m_cbPending + cb > m_cbPendingCapacity)
     {
         if (m_cbPending + cb > kMaxPendingBytes)
             WritePending();
-        const size_t cbWanted = m_cbPending + cb > 4096 ? m_cbPending + cb : 4096;
+        size_t cbWanted = m_cbPendingCapacity ? m_cbPendingCapacity : 4096;
+        while (cbWanted < m_cbPending + cb)
+            cbWanted *= 2;
         if (cbWanted > m_cbPendingCapacity)
         {
             char* pGrown = static_cast<char*>(realloc(m_pPending, cbWanted));
@@ -208,7 +233,7 @@ long CFileIO::Unlock()
 {
     if (m_nLockDepth <= 0)
         return -1;
-    if (--m_nLockDepth == 0)
+    if (--m_nLockDepth == 0 && (m_bAutoFlush || m_cbPending >= kMaxPendingBytes))
         WritePending();
     const long nDepth = m_nLockDepth;
     m_lock.Unlock();

@@ -10,6 +10,9 @@ namespace File
 {
 // The log file of one subject: "<subject>-YYYY-MM-DD [hh-mm-ss].log" in the resolved folder,
 // ANSI text. Opened on the first write, kept open until destroyed.
+// With autoflush each line reaches the file when written (and each block end flushes the file
+// buffers). Without it lines are gathered in memory and written together: when a block ends,
+// when 64 KB are waiting, by the flusher thread within a moment, and when the output closes.
 class CFileIO : public Common::CReference<ILogIO>
 {
 public:
@@ -28,6 +31,9 @@ public:
     static std::wstring ResolveLocation(const std::wstring& strLocation);
     // The file in use (or to be used by the next open).
     std::wstring GetPath();
+    // For the flusher: writes what waits unless a writer holds the output; true when something
+    // was (or still is) waiting.
+    bool WritePendingNow() noexcept;
 
 private:
     bool Open();
@@ -39,8 +45,8 @@ private:
     Common::CCriticalSection m_lock;
     bool m_bAutoFlush;
     std::wstring m_strLocation;
-    // Bytes written while locked leave in one WriteFile at the outermost Unlock, so one line
-    // costs one system call and lines of concurrent writers never mix.
+    // Bytes written while locked stay together in memory, so lines of concurrent writers never
+    // mix and a line costs at most one system call.
     long m_nLockDepth = 0;
     char* m_pPending = nullptr;
     size_t m_cbPending = 0;

@@ -37,8 +37,13 @@ long CLog::Write(const wchar_t* pszText)
 {
     if (m_pIO == nullptr)
         return 0;
-    SYSTEMTIME st;
-    ::GetLocalTime(&st);
+    const ULONGLONG ullTick = ::GetTickCount64();
+    if (ullTick != m_ullStampTick)
+    {
+        ::GetLocalTime(&m_stStamp);
+        m_ullStampTick = ullTick;
+    }
+    const SYSTEMTIME& st = m_stStamp;
     // "[%08X][%04d/%02d/%02d(%02d:%02d:%02d.%03d)]" and one bar per level beyond the first.
     wchar_t szHeader[64 + kMaxBars + 1];
     wchar_t* p = szHeader;

@@ -28,5 +28,9 @@ private:
     long m_nIndent = 0;
     long m_nBlock = 0;
     DWORD m_dwId;
+    // Reading the clock costs more than the rest of a line; the system tick (which is also the
+    // clock's own granularity) tells when the time may have changed.
+    ULONGLONG m_ullStampTick = ~0ull;
+    SYSTEMTIME m_stStamp = {};
 };
 }  // namespace opLogSys

@@ -92,11 +92,11 @@ HRESULT CMethodLogBase::Printf(const wchar_t* pszFormat, ...)
 
 HRESULT CMethodLogBase::LevelVPrintf(long nLevel, const wchar_t* pszFormat, va_list args)
 {
-    if (!m_bEnabled || !m_pLogSystem->IsEnabled(m_pszSubject, nLevel))
+    if (!m_bEnabled || (nLevel != m_nLevel && !m_pLogSystem->IsEnabled(m_pszSubject, nLevel)))
         return 0;
     wchar_t szText[Common::kFormatChars];
     Common::FormatV(szText, Common::kFormatChars, pszFormat, args);
-    return LevelWrite(nLevel, szText);
+    return WriteTraceLine(szText);
 }
 
 HRESULT CMethodLogBase::VPrintf(const wchar_t* pszFormat, va_list args)
@@ -104,11 +104,32 @@ HRESULT CMethodLogBase::VPrintf(const wchar_t* pszFormat, va_list args)
     return LevelVPrintf(m_nLevel, pszFormat, args);
 }
 
+// "│ " and the text, cut at 1023 characters, through the thread's log.
+HRESULT CMethodLogBase::WriteTraceLine(const wchar_t* pszText) noexcept
+{
+    ILog* pLog = ThreadLog();
+    if (pLog == nullptr)
+        return S_FALSE;
+    wchar_t szLine[Common::kFormatChars];
+    szLine[0] = L'\x2502';
+    szLine[1] = L' ';
+    size_t cch = 2;
+    if (pszText)
+    {
+        while (cch < Common::kFormatChars - 1 && *pszText)
+            szLine[cch++] = *pszText++;
+    }
+    szLine[cch] = L'\0';
+    pLog->Write(szLine);
+    return S_OK;
+}
+
 HRESULT CMethodLogBase::LevelWrite(long nLevel, const wchar_t* pszText)
 {
-    if (!m_bEnabled || !m_pLogSystem->IsEnabled(m_pszSubject, nLevel))
+    // The own level was checked when the method was entered.
+    if (!m_bEnabled || (nLevel != m_nLevel && !m_pLogSystem->IsEnabled(m_pszSubject, nLevel)))
         return 0;
-    return m_pLogSystem->Printf(L"\x2502 %s", pszText ? pszText : L"");
+    return WriteTraceLine(pszText);
 }
 
 HRESULT CMethodLogBase::Write(const wchar_t* pszText)
@@ -175,7 +196,7 @@ HRESULT CMethodLogBase::ErrorAt(int nLine, int /*nReserved*/, const wchar_t* psz
 HRESULT CMethodLogBase::Error(const wchar_t* pszText)
 {
     const HRESULT hr = m_pLogSystem->WriteError(pszText);
-    m_pLogSystem->Printf(L"\x2502 %s", pszText ? pszText : L"");
+    WriteTraceLine(pszText);
     return hr;
 }
 

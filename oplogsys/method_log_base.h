@@ -53,6 +53,7 @@ protected:
 private:
     void Enter() noexcept;
     ILog* ThreadLog() noexcept;
+    HRESULT WriteTraceLine(const wchar_t* pszText) noexcept;
 
     COutputLogSystem* m_pLogSystem;
     ILog* m_pLog = nullptr;

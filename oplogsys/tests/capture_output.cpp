@@ -141,6 +141,36 @@ std::string ReadFileText(const std::wstring& strPath)
     return data;
 }
 
+std::string WaitForFileText(const std::wstring& strPath, size_t cbWanted, DWORD dwTimeoutMs)
+{
+    const ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
+    std::string data = ReadFileText(strPath);
+    while (data.size() < cbWanted && ::GetTickCount64() < ullEnd)
+    {
+        ::Sleep(20);
+        data = ReadFileText(strPath);
+    }
+    return data;
+}
+
+std::string WaitForFileLines(const std::wstring& strPath, size_t nLines, DWORD dwTimeoutMs)
+{
+    auto countLines = [](const std::string& data) {
+        size_t n = 0;
+        for (size_t nAt = data.find("\r\n"); nAt != std::string::npos; nAt = data.find("\r\n", nAt + 2))
+            ++n;
+        return n;
+    };
+    const ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
+    std::string data = ReadFileText(strPath);
+    while (countLines(data) < nLines && ::GetTickCount64() < ullEnd)
+    {
+        ::Sleep(20);
+        data = ReadFileText(strPath);
+    }
+    return data;
+}
+
 std::wstring Ansi(const std::wstring& str)
 {
     // What the text looks like after the trip through the ANSI code page.

@@ -66,6 +66,11 @@ std::wstring UniqueSubject(const wchar_t* pszPrefix);
 bool SplitStamp(const std::wstring& strLine, DWORD& dwId, std::wstring& strRest);
 
 std::string ReadFileText(const std::wstring& strPath);
+// The file's text once it holds at least cbWanted bytes (or whatever it holds after dwTimeoutMs):
+// outputs without autoflush write a moment after the lines were logged.
+std::string WaitForFileText(const std::wstring& strPath, size_t cbWanted, DWORD dwTimeoutMs = 5000);
+// Likewise, until the file holds nLines CR LF ended lines.
+std::string WaitForFileLines(const std::wstring& strPath, size_t nLines, DWORD dwTimeoutMs = 5000);
 std::wstring Ansi(const std::wstring& str);
 std::wstring FromAnsi(const std::string& str);
 }  // namespace oplogtest

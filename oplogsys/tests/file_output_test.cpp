@@ -69,7 +69,7 @@ TEST(FileOutputTest, LogLinesAreAnsiTextWithCrLf)
     const std::wstring strDir = zeptest::TestTempDir();
     const std::wstring strSubject = oplogtest::UniqueSubject(L"Ansi");
     const std::string strXml = "<C><FACTORY name=\"IOutputLogSystemFactory\" "
-                               "class=\"opLogSys::File::COutputLogSystemFactory\" location=\"" +
+                               "class=\"opLogSys::File::COutputLogSystemFactory\" autoflush=\"true\" location=\"" +
                                WideToUtf8(strDir) + "\"/><FILTERLIST><FILTER subject=\"" + WideToUtf8(strSubject) +
                                "\" minLevel=\"0\" maxLevel=\"9\"/></FILTERLIST></C>";
     const std::wstring strConfig = strDir + strSubject + L".log.xml";
@@ -131,16 +131,17 @@ TEST(FileOutputTest, WritesRetryTheOpenAfterAFailure)
     EXPECT_EQ("kept", oplogtest::ReadFileText(strPath));
 }
 
-TEST(FileOutputTest, LinesOfALockedSpanReachTheFileAtUnlock)
+TEST(FileOutputTest, WithAutoFlushLinesReachTheFileAtOnceAndSpansAtUnlock)
 {
-    File::CFileIO* pIO = new File::CFileIO(L"Span", false, zeptest::TestTempDir());
+    File::CFileIO* pIO = new File::CFileIO(L"Span", true, zeptest::TestTempDir());
     pIO->Write(L"a");
+    const std::wstring strPath = pIO->GetPath();
+    EXPECT_EQ("a", oplogtest::ReadFileText(strPath));
     pIO->Lock();
     pIO->Write(L"b");
     pIO->Lock();
     pIO->Write(L"c");
     pIO->Unlock();
-    const std::wstring strPath = pIO->GetPath();
     EXPECT_EQ("a", oplogtest::ReadFileText(strPath));
     pIO->Unlock();
     EXPECT_EQ("abc", oplogtest::ReadFileText(strPath));
@@ -150,6 +151,33 @@ TEST(FileOutputTest, LinesOfALockedSpanReachTheFileAtUnlock)
     EXPECT_EQ("abcd", oplogtest::ReadFileText(strPath));
     pIO->Unlock();
     pIO->Release();
+}
+
+TEST(FileOutputTest, WithoutAutoFlushLinesFollowAMomentLater)
+{
+    File::CFileIO* pIO = new File::CFileIO(L"Later", false, zeptest::TestTempDir());
+    pIO->Lock();
+    pIO->Write(L"a");
+    pIO->Unlock();
+    pIO->Write(L"b");
+    const std::wstring strPath = pIO->GetPath();
+    // Within the flusher's delay, without any further write.
+    EXPECT_EQ("ab", oplogtest::WaitForFileText(strPath, 2, 2000));
+    pIO->Write(L"c");
+    pIO->Flush();  // a block end
+    EXPECT_EQ("abc", oplogtest::ReadFileText(strPath));
+    // A block longer than the buffer is written while it is still open.
+    const std::wstring strChunk(1000, L'x');
+    pIO->Lock();
+    for (int i = 0; i < 100; ++i)
+        pIO->Write(strChunk.c_str());
+    EXPECT_GE(oplogtest::ReadFileText(strPath).size(), 60000u);
+    pIO->Unlock();
+    pIO->Write(L"z");
+    pIO->Release();  // closing writes the rest
+    const std::string strText = oplogtest::ReadFileText(strPath);
+    EXPECT_EQ(3u + 100000u + 1u, strText.size());
+    EXPECT_EQ('z', strText.back());
 }
 
 TEST(FileOutputTest, LocationResolution)

@@ -78,7 +78,8 @@ TEST(ThreadLogTest, TwoThreadsWriteWholeLinesIntoOneFile)
     HANDLE hFind = ::FindFirstFileW((strDir + strSubject + L"-*.log").c_str(), &fd);
     ASSERT_NE(INVALID_HANDLE_VALUE, hFind);
     ::FindClose(hFind);
-    const std::string strText = oplogtest::ReadFileText(strDir + fd.cFileName);
+    // Without autoflush the output writes the lines a moment later.
+    const std::string strText = oplogtest::WaitForFileLines(strDir + fd.cFileName, 2 * nLines + 8);
 
     // Whatever the code page made of the bars, each line must be one thread's line, whole.
     std::map<DWORD, int> lineCounts;
