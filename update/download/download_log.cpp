@@ -1,16 +1,42 @@
 #include "update/download/download_log.h"
 
 #include <cstdarg>
+#include <cwchar>
 
-class CDownloadMethodLog::CImpl
+CDownloadMethodLog::CDownloadMethodLog(const wchar_t* pszMethod, long* plResult) noexcept
+    : m_log(kDownloadLogSubject, opLogSys::kMethodLevel, pszMethod, plResult)
 {
-};
+}
 
-CDownloadMethodLog::CDownloadMethodLog(const wchar_t*, long*) {}
-CDownloadMethodLog::~CDownloadMethodLog() = default;
-void CDownloadMethodLog::Printf(const wchar_t*, ...) {}
-void CDownloadMethodLog::DebugPrintf(const wchar_t*, ...) {}
-void CDownloadMethodLog::ErrorPrintf(const wchar_t*, ...) {}
+void CDownloadMethodLog::Printf(const wchar_t* pszFormat, ...)
+{
+    if (!m_log.IsEnabled())
+        return;
+    va_list args;
+    va_start(args, pszFormat);
+    m_log.VPrintf(pszFormat, args);
+    va_end(args);
+}
+
+void CDownloadMethodLog::DebugPrintf(const wchar_t* pszFormat, ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    m_log.LevelVPrintf(kDownloadDebugLevel, pszFormat, args);
+    va_end(args);
+}
+
+void CDownloadMethodLog::ErrorPrintf(const wchar_t* pszFormat, ...)
+{
+    // The log's own formatted lines stop at 1023 characters as well.
+    wchar_t szText[1024];
+    va_list args;
+    va_start(args, pszFormat);
+    _vsnwprintf(szText, 1023, pszFormat, args);
+    va_end(args);
+    szText[1023] = L'\0';
+    m_log.Error(szText);
+}
 
 std::wstring SystemErrorText(DWORD dwError)
 {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <process.h>
+#include <shlobj.h>
 
 #include <thread>
 
@@ -194,6 +195,22 @@ TEST_F(DownloaderFailureTest, RealRetryPausesTakeAboutFiveSeconds)
     const DWORD dwElapsed = ::GetTickCount() - dwStart;
     EXPECT_GE(dwElapsed, 4900u);
     EXPECT_LT(dwElapsed, 9000u);
+}
+
+// A target that cannot be opened fails the transfer, and the reason reaches the user's error log.
+TEST_F(DownloaderFailureTest, UnwritableTargetIsReportedAndLogged)
+{
+    m_server.SetRoute("/taken.bin", Generated(100));
+    const std::wstring strTaken = TestTempDir() + L"taken.bin";
+    ASSERT_TRUE(::CreateDirectoryW(strTaken.c_str(), nullptr));  // a folder where the file should go
+    CTestDownloader downloader(0);
+    EXPECT_EQ(E_DL_BAD_TARGET, Fetch(downloader, "/taken.bin"));
+
+    wchar_t szAppData[MAX_PATH] = {};
+    ASSERT_EQ(S_OK, ::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, szAppData));
+    const std::string strLog =
+        ReadWholeFile(std::wstring(szAppData) + L"\\Orvo Corporation\\CommonDlonloader\\COMMONDWONLOADER.log");
+    EXPECT_NE(std::string::npos, strLog.find("Failed to open file for writing \"" + WideToAnsi(strTaken) + "\""));
 }
 
 TEST(DownloaderSendErrors, OnlyATimeoutStopsTheAttempts)
