@@ -16,6 +16,14 @@ pirro_fail() {
 pirro_bin=$BUILD/bin
 pirro_install_win='C:\VelomarDemo\Pirro'
 pirro_install=$WINEPREFIX/drive_c/VelomarDemo/Pirro
+# With the launcher built, Pirro starts the real Tolvik, whose Music button then starts the
+# stand-in with the drive letter (Tolvik puts its command line in place of "%s").
+pirro_tolvik=
+if [ -f "$BUILD/bin/Tolvik.exe" ] && [ -z "${PIRRO_DEMO_LAUNCHER_WIN:-}" ]; then
+  . "$REPO/tools/demo.d/tolvik-install.bash"
+  PIRRO_DEMO_LAUNCHER_WIN=$TOLVIK_DEMO_EXE_WIN
+  pirro_tolvik=1
+fi
 # The program Pirro starts for the player. A stand-in that records its command line; the
 # real launcher can take its place here.
 PIRRO_DEMO_LAUNCHER_WIN=${PIRRO_DEMO_LAUNCHER_WIN:-'C:\VelomarDemo\TolvikStandIn\TolvikStandIn.exe'}
@@ -39,6 +47,9 @@ pirro_run "$pirro_bin/PirroCtl.exe" fixture "$pirro_letter" "$pirro_vid" "$pirro
 pirro_run "$pirro_bin/PirroCtl.exe" inquiry "$pirro_letter" Orvo KOVRAHD1 > "$pirro_install/PirroEmu.inquiry.txt" || pirro_fail "cannot build the INQUIRY answer"
 wine reg add 'HKLM\SOFTWARE\Orvo Corporation\Velomar Launcher\TOLVIK' /v InstalledPath /t REG_SZ /d "$PIRRO_DEMO_LAUNCHER_WIN" /f >/dev/null 2>&1 </dev/null || pirro_fail "cannot write InstalledPath"
 wine reg add 'HKCU\Software\Orvo Corporation\Velomar Launcher' /v AutoLaunch /t REG_DWORD /d 1 /f >/dev/null 2>&1 </dev/null || pirro_fail "cannot write AutoLaunch"
+if [ -n "$pirro_tolvik" ]; then
+  tolvik_demo_install 'C:\VelomarDemo\TolvikStandIn' TolvikStandIn.exe '%s' || pirro_fail "cannot install Tolvik"
+fi
 
 pirro_run "$pirro_install/PirroEmu.exe" &
 pirro_pid=$!
@@ -47,12 +58,20 @@ echo "Pirro is running (hidden)"
 
 # The system announces drives C: (fixed, ignored) and E: (the player).
 pirro_run "$pirro_bin/PirroCtl.exe" arrive "C$pirro_letter" || pirro_fail "device arrival not delivered"
+if [ -n "$pirro_tolvik" ]; then
+  tolvik_demo_driver wait 30 || pirro_fail "Tolvik did not appear"
+  echo "Pirro started Tolvik; pressing its Music button"
+  tolvik_demo_driver command 1000 || pirro_fail "Tolvik's Music button not pressed"
+fi
 for _ in $(seq 150); do [ -s "$pirro_record" ] && break; sleep 0.1; done
 [ -s "$pirro_record" ] || pirro_fail "the launcher was not started"
 pirro_args=$(head -n1 "$pirro_record" | cut -f3 | tr -d '\r')
 echo "launcher started with argument: $pirro_args"
 [ "$pirro_args" = "$pirro_letter" ] || pirro_fail "expected argument $pirro_letter, got '$pirro_args'"
 [ "$(wc -l < "$pirro_record")" -eq 1 ] || pirro_fail "the launcher was started more than once"
+if [ -n "$pirro_tolvik" ]; then
+  tolvik_demo_driver close 15 || pirro_fail "Tolvik did not close"
+fi
 
 pirro_answer=$(pirro_run "$pirro_bin/PirroCtl.exe" autoplay "$pirro_letter:\\" | tr -d '\r') || pirro_fail "no AutoPlay handler in the running object table"
 echo "AutoPlay for $pirro_letter:\\ answered: $pirro_answer (refused once)"
