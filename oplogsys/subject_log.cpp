@@ -21,6 +21,10 @@ struct CSubjectSystem
 
 // Published list: readers walk it without a lock, writers prepend under the holder's lock.
 std::atomic<CSubjectSystem*> g_pSubjectSystems{nullptr};
+// Plain flag: still readable after the holder's destructor ran at module unload.
+bool g_bSubjectSystemsGone = false;
+
+COutputLogSystem& SilentLogSystem();
 
 // Destroys the log systems when the module unloads.
 class CSubjectSystemsHolder
@@ -28,6 +32,7 @@ class CSubjectSystemsHolder
 public:
     ~CSubjectSystemsHolder()
     {
+        g_bSubjectSystemsGone = true;
         CSubjectSystem* pNode = g_pSubjectSystems.exchange(nullptr);
         while (pNode)
         {
@@ -42,8 +47,9 @@ public:
 
 CSubjectSystemsHolder& Holder()
 {
-    // The registry is made first so that it is torn down after the log systems.
+    // Made first so that they are torn down after the log systems.
     CSubjectRegistry::Instance();
+    SilentLogSystem();
     static CSubjectSystemsHolder s_holder;
     return s_holder;
 }
@@ -110,6 +116,9 @@ COutputLogSystem& GetSubjectLogSystem(const wchar_t* pszSubject) noexcept
         pszSubject = L"";
     if (COutputLogSystem* pSystem = Find(pszSubject))
         return *pSystem;
+    // A call from another module's teardown after ours.
+    if (g_bSubjectSystemsGone)
+        return SilentLogSystem();
     try
     {
         CSubjectSystemsHolder& holder = Holder();

@@ -117,6 +117,17 @@ TEST(FileOutputTest, WriteLineWritesUtf16)
     EXPECT_EQ(std::string("a\0b\0\r\0\n\0", 8), oplogtest::ReadFileText(strPath));
 }
 
+TEST(FileOutputTest, TextBeyondTheConversionBufferIsCutNotLost)
+{
+    File::CFileIO* pIO = new File::CFileIO(L"Cut", true, zeptest::TestTempDir());
+    const std::wstring strLong(3000, L'y');
+    EXPECT_EQ(1023, pIO->Write(strLong.c_str()));
+    EXPECT_EQ(1, pIO->Write(L"\r"));
+    const std::wstring strPath = pIO->GetPath();
+    pIO->Release();
+    EXPECT_EQ(std::string(1023, 'y') + "\r", oplogtest::ReadFileText(strPath));
+}
+
 TEST(FileOutputTest, WritesRetryTheOpenAfterAFailure)
 {
     const std::wstring strDir = zeptest::TestTempDir() + L"later\\";
