@@ -140,9 +140,9 @@ protected:
         m_pInstalledPath.reset(new CSavedValue(HKEY_LOCAL_MACHINE, kTolvikKey, L"InstalledPath"));
 
         m_dir = zeptest::TestTempDir();
-        const std::wstring launcher = m_dir + L"TolvikStandIn.exe";
+        const std::wstring launcher = m_dir + L"Tolvik Stand In.exe";
         ASSERT_TRUE(::CopyFileW((zeptest::ExeDir() + L"RecordArgs.exe").c_str(), launcher.c_str(), FALSE));
-        m_record = m_dir + L"TolvikStandIn.record.txt";
+        m_record = m_dir + L"Tolvik Stand In.record.txt";
         m_pInstalledPath->Set(REG_SZ, launcher.c_str(), static_cast<DWORD>((launcher.size() + 1) * sizeof(wchar_t)));
 
         m_inquiryMap = m_dir + L"inquiry.txt";
