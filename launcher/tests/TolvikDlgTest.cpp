@@ -337,3 +337,51 @@ TEST_F(CTolvikDlgTest, PlacementIsSavedAtCloseAndRestoredOnlyWhenOnScreen)
     EXPECT_EQ(rcCentred.left, rc.left);
     EXPECT_EQ(rcCentred.top, rc.top);
 }
+
+namespace
+{
+struct AboutSeen
+{
+    std::wstring title;
+    std::wstring version;
+    bool bFound = false;
+};
+AboutSeen g_about;
+
+BOOL CALLBACK FindAbout(HWND hwnd, LPARAM)
+{
+    wchar_t szClass[16] = {};
+    ::GetClassNameW(hwnd, szClass, 16);
+    if (wcscmp(szClass, L"#32770") != 0 || ::GetDlgItem(hwnd, IDC_VERSION_TEXT) == nullptr ||
+        ::GetDlgItem(hwnd, IDC_MUSIC) != nullptr)
+        return TRUE;
+    wchar_t szText[128] = {};
+    ::GetWindowTextW(hwnd, szText, 128);
+    g_about.title = szText;
+    ::GetDlgItemTextW(hwnd, IDC_VERSION_TEXT, szText, 128);
+    g_about.version = szText;
+    g_about.bFound = true;
+    ::PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+void CALLBACK AnswerAbout(HWND, UINT, UINT_PTR, DWORD)
+{
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindAbout, 0);
+}
+}  // namespace
+
+TEST_F(CTolvikDlgTest, SystemMenuOpensTheVersionDialog)
+{
+    WriteInstallation();
+    OpenWindow();
+    Pump();
+    const UINT_PTR uTimer = ::SetTimer(nullptr, 0, 100, AnswerAbout);
+    // Runs the version dialog's modal loop until the timer answers it.
+    ::SendMessageW(Hwnd(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    ::KillTimer(nullptr, uTimer);
+    ASSERT_TRUE(g_about.bFound);
+    EXPECT_EQ(L"Velomar Launcher のバージョン情報", g_about.title);
+    EXPECT_EQ(L"2.1.0.00300", g_about.version);  // the program's version resource
+    EXPECT_TRUE(::IsWindow(Hwnd()));
+}

@@ -1,5 +1,6 @@
-// Drives a running launcher from scripts: tolvik_driver wait <seconds> | command <id> |
-// close <seconds>. Exit code 0 on success, 1 when the window was not found or did not go.
+// Drives a running launcher from scripts:
+//   tolvik_driver wait <seconds> | command <id> | syscommand <id> | close <seconds>
+// Exit code 0 on success, 1 when the window was not found or did not go.
 #include <windows.h>
 
 #include <cwchar>
@@ -30,7 +31,7 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc < 3)
     {
-        fwprintf(stderr, L"usage: tolvik_driver wait <s> | command <id> | close <s>\n");
+        fwprintf(stderr, L"usage: tolvik_driver wait <s> | command <id> | syscommand <id> | close <s>\n");
         return 2;
     }
     const std::wstring verb = argv[1];
@@ -44,6 +45,11 @@ int wmain(int argc, wchar_t** argv)
     if (verb == L"command")
     {
         ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(dwArg, BN_CLICKED), 0);
+        return 0;
+    }
+    if (verb == L"syscommand")
+    {
+        ::PostMessageW(hwnd, WM_SYSCOMMAND, dwArg, 0);
         return 0;
     }
     if (verb == L"close")
