@@ -250,6 +250,7 @@ void CLoopbackHttpServer::AcceptLoop()
 void CLoopbackHttpServer::ServeConnection(SOCKET hSocket)
 {
     SRecordedRequest request;
+    bool bOrderly = true;
     if (ReadRequest(hSocket, request))
     {
         SRouteBehaviour behaviour;
@@ -269,13 +270,21 @@ void CLoopbackHttpServer::ServeConnection(SOCKET hSocket)
             behaviour.nStatus = 404;
             behaviour.strBody = "not found";
         }
-        ServeOne(hSocket, request, behaviour);
+        bOrderly = ServeOne(hSocket, request, behaviour);
     }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_openSockets.erase(std::remove(m_openSockets.begin(), m_openSockets.end(), hSocket), m_openSockets.end());
     }
-    shutdown(hSocket, SD_SEND);
+    if (bOrderly)
+    {
+        shutdown(hSocket, SD_SEND);
+    }
+    else
+    {
+        linger reset = {1, 0};
+        setsockopt(hSocket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));
+    }
     closesocket(hSocket);
 }
 
@@ -321,7 +330,10 @@ bool CLoopbackHttpServer::ServeOne(SOCKET hSocket, const SRecordedRequest& reque
                                    const SRouteBehaviour& behaviour)
 {
     if (behaviour.bStall)
-        return WaitWhileStalled(hSocket);
+    {
+        WaitWhileStalled(hSocket);
+        return true;
+    }
 
     const uint64_t ullTotal = behaviour.bGenerated ? behaviour.ullSize : behaviour.strBody.size();
     int nStatus = behaviour.nStatus;
@@ -361,9 +373,7 @@ bool CLoopbackHttpServer::ServeOne(SOCKET hSocket, const SRecordedRequest& reque
     for (const std::string& strHeader : behaviour.extraHeaders)
         strHead += strHeader + "\r\n";
     strHead += "\r\n";
-    if (!SendAll(hSocket, strHead.data(), strHead.size()))
-        return false;
-    if (request.strMethod == "HEAD")
+    if (!SendAll(hSocket, strHead.data(), strHead.size()) || request.strMethod == "HEAD")
         return true;
 
     int64_t llCut = behaviour.pfnCutAfter ? behaviour.pfnCutAfter(ullStart) : behaviour.llCutAfter;
@@ -381,12 +391,14 @@ bool CLoopbackHttpServer::ServeOne(SOCKET hSocket, const SRecordedRequest& reque
         else
             memcpy(chunk.data(), behaviour.strBody.data() + ullStart + ullSent, cb);
         if (!SendAll(hSocket, chunk.data(), cb))
-            return false;
+            return true;
         ullSent += cb;
         m_ullBodyBytesSent += cb;
         if (behaviour.dwDripMs != 0)
             Sleep(behaviour.dwDripMs);
     }
+    if (ullLimit < ullBodySize)
+        return !(behaviour.pfnAbortiveCut ? behaviour.pfnAbortiveCut() : behaviour.bAbortiveCut);
     return true;
 }
 }  // namespace zeptest

@@ -57,6 +57,9 @@ struct SRouteBehaviour
     // Per request: given the first body offset of the answer, how many body bytes to send before
     // cutting (-1: none). Overrides llCutAfter when set.
     std::function<int64_t(uint64_t ullStart)> pfnCutAfter;
+    // Cut with a reset instead of an orderly close: data still in flight may be lost.
+    bool bAbortiveCut = false;
+    std::function<bool()> pfnAbortiveCut;  // overrides bAbortiveCut when set
     // Read the request, then send nothing until the client goes away or the server stops.
     bool bStall = false;
     // Send the body in pieces of nDripBytes with a pause of dwDripMs after each.
@@ -88,6 +91,7 @@ public:
 private:
     void AcceptLoop();
     void ServeConnection(SOCKET hSocket);
+    // False when the connection is to be reset rather than closed.
     bool ServeOne(SOCKET hSocket, const SRecordedRequest& request, const SRouteBehaviour& behaviour);
     bool SendAll(SOCKET hSocket, const char* pData, size_t cb);
     bool WaitWhileStalled(SOCKET hSocket);
