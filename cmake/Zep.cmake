@@ -9,10 +9,14 @@ function(zep_check_imports target)
     VERBATIM)
 endfunction()
 
-# zep_add_gtest(NAME n SOURCES ... [LIBS ...] [RESOURCE_LOCK ...] [TIMEOUT s] [WIN32])
-# A GoogleTest executable run under Wine, one process per test case.
+# zep_add_gtest(NAME n SOURCES ... [LIBS ...] [RESOURCE_LOCK lock] [TIMEOUT s])
+# A GoogleTest executable run under Wine, one process per test case. One lock name at most:
+# the discovered tests' property list cannot carry a nested list.
 function(zep_add_gtest)
-  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
+  if(ARG_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "zep_add_gtest(${ARG_NAME}): unexpected arguments ${ARG_UNPARSED_ARGUMENTS}")
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
