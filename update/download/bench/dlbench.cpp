@@ -3,7 +3,9 @@
 //
 //   zep_dlbench.exe downloader <url> <folder>
 //   zep_dlbench.exe wininet <url> <file>
-// Prints "<mode> bytes=<n> ms=<elapsed> result=0x<hr>".
+//   zep_dlbench.exe wininet-nocache <url> <file>   (the same without WinINet's cache copy)
+// Prints "<mode> bytes=<n> ms=<elapsed> result=0x<hr>". The URL's cache entry is removed
+// afterwards, so that repeated runs do not fill the prefix's internet cache.
 #include <windows.h>
 #include <wininet.h>
 
@@ -16,7 +18,7 @@
 
 namespace
 {
-HRESULT BareWinInet(const wchar_t* pszUrl, const wchar_t* pszFile, ULONGLONG& ullBytes)
+HRESULT BareWinInet(const wchar_t* pszUrl, const wchar_t* pszFile, DWORD dwExtraFlags, ULONGLONG& ullBytes)
 {
     ullBytes = 0;
     wchar_t szHost[256] = {}, szPath[2048] = {};
@@ -36,7 +38,7 @@ HRESULT BareWinInet(const wchar_t* pszUrl, const wchar_t* pszFile, ULONGLONG& ul
                                                   INTERNET_SERVICE_HTTP, 0, 0));
     const wchar_t* acceptTypes[] = {L"*/*", nullptr};
     UniqueHInternet request(::HttpOpenRequestW(connection.Get(), nullptr, szPath, nullptr, nullptr, acceptTypes,
-                                               INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION, 0));
+                                               INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | dwExtraFlags, 0));
     if (!request || !::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0))
         return HRESULT_FROM_WIN32(::GetLastError());
 
@@ -74,7 +76,7 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc != 4)
     {
-        fprintf(stderr, "usage: zep_dlbench downloader|wininet <url> <folder|file>\n");
+        fprintf(stderr, "usage: zep_dlbench downloader|wininet|wininet-nocache <url> <folder|file>\n");
         return 2;
     }
     const std::wstring strMode = argv[1];
@@ -82,10 +84,7 @@ int wmain(int argc, wchar_t** argv)
     ::QueryPerformanceFrequency(&frequency);
     // The first COM start of a process is slow under Wine; a client of the downloader has
     // paid it long before a download, so it stays out of the measurement.
-    ::QueryPerformanceCounter(&start);
     const HRESULT hrCom = ::CoInitialize(nullptr);
-    ::QueryPerformanceCounter(&end);
-    fprintf(stderr, "CoInitialize %.1f ms\n", (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart);
     HRESULT hr = E_INVALIDARG;
     ULONGLONG ullBytes = 0;
     ::QueryPerformanceCounter(&start);
@@ -103,12 +102,17 @@ int wmain(int argc, wchar_t** argv)
     }
     else if (strMode == L"wininet")
     {
-        hr = BareWinInet(argv[2], argv[3], ullBytes);
+        hr = BareWinInet(argv[2], argv[3], 0, ullBytes);
+    }
+    else if (strMode == L"wininet-nocache")
+    {
+        hr = BareWinInet(argv[2], argv[3], INTERNET_FLAG_NO_CACHE_WRITE, ullBytes);
     }
     ::QueryPerformanceCounter(&end);
     const double dMs = (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
     printf("%ls bytes=%llu ms=%.1f result=0x%08lX\n", strMode.c_str(), ullBytes, dMs,
            static_cast<unsigned long>(hr));
+    ::DeleteUrlCacheEntryW(argv[2]);
     if (SUCCEEDED(hrCom))
         ::CoUninitialize();
     return hr == S_OK ? 0 : 1;

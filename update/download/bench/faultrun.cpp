@@ -5,6 +5,7 @@
 //
 //   zep_faultrun.exe [downloads] [size] [seed] [folder]
 #include <windows.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -176,6 +177,8 @@ int wmain(int argc, wchar_t** argv)
         if (!bIdentical)
             fprintf(stderr, "download %d: result 0x%08lX, not identical\n", i, static_cast<unsigned long>(hr));
         ::DeleteFileW(szTarget);
+        // WinINet keeps a copy of each response in the user's internet cache.
+        ::DeleteUrlCacheEntryW(strUrl.c_str());
     }
     const double dSeconds = (::GetTickCount() - dwStart) / 1000.0;
     server.Stop();
