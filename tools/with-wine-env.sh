@@ -32,6 +32,10 @@ trap cleanup EXIT INT TERM
 # they hold a test's stderr open and the test runner waits for them forever.
 wineserver -p </dev/null >/dev/null 2>&1
 wine wineboot </dev/null >/dev/null 2>&1
+# Wine's desktop process inherits the standard error of whichever program starts it and lives
+# while any program uses the desktop: started from a test (COM start-up is enough), it holds that
+# test's output pipe and CTest waits for it until the whole run ends. Start it here instead.
+wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
 printf 'export DISPLAY=%q\n' "$DISPLAY" > "$build/wine-env.sh"
 
 export ZEP_WINE_ENV_ACTIVE=1
