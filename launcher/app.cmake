@@ -10,18 +10,6 @@ target_link_libraries(tolvik_app PUBLIC tolvik_settings tolvik_skin)
 # Resources shared by the program and the window tests.
 set(TOLVIK_RC ${CMAKE_CURRENT_LIST_DIR}/Tolvik.rc)
 
-# The program icon is drawn at build time; the .rc finds it through the include path.
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
-set(TOLVIK_ICON_DIR ${CMAKE_BINARY_DIR}/launcher/icon)
-set(TOLVIK_ICON ${TOLVIK_ICON_DIR}/Tolvik.ico)
-add_custom_command(
-  OUTPUT ${TOLVIK_ICON}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${TOLVIK_ICON_DIR}
-  COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/make_icon.py ${TOLVIK_ICON}
-  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/make_icon.py
-  COMMENT "Drawing the launcher icon"
-  VERBATIM)
-add_custom_target(tolvik_icon DEPENDS ${TOLVIK_ICON})
 # tolvik_add_resources(<target>): compiles Tolvik.rc into <target> with the settings template
 # and the skin bitmaps it includes.
 function(tolvik_add_resources target)
@@ -29,8 +17,7 @@ function(tolvik_add_resources target)
   set_property(SOURCE ${TOLVIK_RC} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/launcher/resource.h ${TOLVIK_ICON}
     ${TOLVIK_SETTINGS_RC_DEPENDS})
-  target_include_directories(${target} PRIVATE ${TOLVIK_ICON_DIR})
-  add_dependencies(${target} tolvik_icon)
+  tolvik_icon_resources(${target})
   tolvik_skin_resources(${target})
 endfunction()
 
