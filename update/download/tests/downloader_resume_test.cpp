@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/testing/zeptest.h"
+#include "common/unique_resource.h"
 #include "update/download/tests/download_test_util.h"
 #include "update/download/tests/loopback_http_server.h"
 
@@ -103,4 +104,62 @@ INSTANTIATE_TEST_SUITE_P(Table, DownloaderResumeTest, ::testing::ValuesIn(kCases
                                  strName += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
                              return strName;
                          });
+}  // namespace
+
+namespace
+{
+// Offsets are unsigned: a resume beyond 2 GiB asks for the right range (a signed format would
+// send "bytes=-..." and ask for the file's tail instead). The partial file is sparse.
+TEST(DownloaderResumeBeyond2GiB, RangeIsUnsigned)
+{
+    const DWORD dwOffset = 0xC0000000;
+    CLoopbackHttpServer server;
+    ASSERT_TRUE(server.Start());
+    SRouteBehaviour route;
+    route.bGenerated = true;
+    route.ullSize = static_cast<uint64_t>(dwOffset) + 1000;
+    route.nSeed = kSeed;
+    server.SetRoute("/big/pkg.bin", route);
+
+    const std::wstring strPath = TestTempDir() + L"pkg.bin";
+    {
+        UniqueHandle file(::CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file.IsValid());
+        LARGE_INTEGER size = {};
+        size.QuadPart = dwOffset;
+        ASSERT_TRUE(::SetFilePointerEx(file.Get(), size, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(::SetEndOfFile(file.Get()));
+    }
+
+    CNotificationRecorder recorder;
+    CTestDownloader downloader(0);
+    downloader.bFakeFreeSpace = true;  // the check counts the whole length
+    downloader.ullFreeBytes = 1ULL << 40;
+    downloader.SetCallback(&CNotificationRecorder::Callback, recorder.Context());
+    ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+    downloader.SetDownloadFolder(TestTempDir().c_str());
+    EXPECT_EQ(S_OK, downloader.Download(server.Url("/big/pkg.bin").c_str(), dwOffset));
+    ASSERT_EQ(1u, server.Requests().size());
+    EXPECT_EQ("bytes=3221225472-", server.Requests()[0].Header("range"));
+    EXPECT_EQ(static_cast<DWORD_PTR>(dwOffset) + 1000, recorder.First(eMsgDownloadSize));
+    EXPECT_EQ(static_cast<DWORD_PTR>(dwOffset) + 1000, recorder.Last(eMsgDownloadProgress));
+
+    UniqueHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.IsValid());
+    LARGE_INTEGER size = {};
+    ASSERT_TRUE(::GetFileSizeEx(file.Get(), &size));
+    EXPECT_EQ(static_cast<LONGLONG>(dwOffset) + 1000, size.QuadPart);
+    LARGE_INTEGER position = {};
+    position.QuadPart = dwOffset;
+    ASSERT_TRUE(::SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN));
+    std::string strTail(1000, '\0');
+    DWORD cbRead = 0;
+    ASSERT_TRUE(::ReadFile(file.Get(), &strTail[0], 1000, &cbRead, nullptr));
+    EXPECT_TRUE(strTail == PatternString(kSeed, dwOffset, 1000));
+    file.Reset();
+    ::DeleteFileW(strPath.c_str());
+    server.Stop();
+}
 }  // namespace
