@@ -3,14 +3,14 @@
 # Wine environment up). The published tree is in $DEMO_OUT/update-server.
 zepinfo() { "$REPO/tools/wine-run.sh" "$BUILD/bin/zepinfo.exe" "$@" </dev/null; }
 info_out=$DEMO_OUT/update-server
-info_file=$info_out/Velomar/yp-q3-fw/info/info.xml
+info_file=$info_out/Velomar/vm-q3-fw/info/info.xml
 rm -rf "$info_out"
-zepinfo publish --service yp-q3-fw --category Velomar "$REPO/update/info/examples/firmware-body.xml" "$info_out" \
+zepinfo publish --service vm-q3-fw --category Velomar "$REPO/update/info/examples/firmware-body.xml" "$info_out" \
   || { echo "30-update-info: FAILED: publish" >&2; exit 1; }
-zepinfo verify --service yp-q3-fw --category Velomar "$info_file" \
+zepinfo verify --service vm-q3-fw --category Velomar "$info_file" \
   || { echo "30-update-info: FAILED: verify" >&2; exit 1; }
 set +e
-zepinfo evaluate --service yp-q3-fw --category Velomar --model YP-Q3 --current-version 2.0 "$info_file"
+zepinfo evaluate --service vm-q3-fw --category Velomar --model VM-Q3 --current-version 2.0 "$info_file"
 info_rc=$?
 set -e
 [ "$info_rc" -eq 0 ] || { echo "30-update-info: FAILED: no update offered for firmware 2.0 (exit $info_rc)" >&2; exit 1; }

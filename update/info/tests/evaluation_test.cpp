@@ -63,7 +63,7 @@ class EvaluationTest : public ::testing::Test
 protected:
     EvaluationTest()
     {
-        m_facts.m_strModel = L"YP-Q3";
+        m_facts.m_strModel = L"VM-Q3";
         m_facts.m_strCurrentVersion = L"1.2";
         m_facts.m_strOSName = L"Windows";
         m_facts.m_strOSVersion = L"6.1";
@@ -141,10 +141,10 @@ TEST_F(EvaluationTest, FirstMatchingConditionWinsAndFailedRulesShortCircuit)
         // 3: the firmware check answers "does not hold"
         Condition(Rule("System", "FirmwareVersion", "1.0", "GreaterThan"), "true", "third") +
         // 4: all rules hold
-        Condition(Rule("Software", "YP-Q3", "2.0", "LessThan") + Rule("System", "FirmwareVersion", "1.2", "Equal"),
+        Condition(Rule("Software", "VM-Q3", "2.0", "LessThan") + Rule("System", "FirmwareVersion", "1.2", "Equal"),
                   "true", "fourth") +
         // 5: would hold too, but comes later
-        Condition(Rule("System", "Model", "YP-Q3", "Equal"), "false", "fifth");
+        Condition(Rule("System", "Model", "VM-Q3", "Equal"), "false", "fifth");
     ASSERT_EQ(S_OK, LoadBody(Body(strConditions)));
 
     int nForce = 0, nExist = 0;
@@ -197,7 +197,7 @@ TEST_F(EvaluationTest, SystemAndSoftwareRules)
         std::string strRule;
         bool bHolds;
     } cases[] = {
-        {Rule("System", "Model", "YP-Q3", "Equal"), true},
+        {Rule("System", "Model", "VM-Q3", "Equal"), true},
         {Rule("System", "OSName", "Windows", "Equal"), true},
         {Rule("System", "OSName", "windows", "Equal"), false},
         {Rule("System", "OSVersion", "5.1", "GreaterThanEqual"), true},
@@ -210,11 +210,11 @@ TEST_F(EvaluationTest, SystemAndSoftwareRules)
         {Rule("System", "ProductionMode", "Release", "Equal"), true},
         {Rule("System", "Model", "", "Exist"), false},  // existence means nothing for facts
         {Rule("System", "Unknown", "", "NotExist"), false},
-        {Rule("Software", "YP-Q3", "1.10", "LessThan"), false},  // 1.2 sorts above 1.10
-        {Rule("Software", "YP-Q3", "1.2", "Equal"), true},
-        {Rule("Software", "YP-Z9", "1.2", "Equal"), false},  // another model's software rule
-        {Rule("Software", "YP-Z9", "9", "NotEqual"), false},
-        {Rule("Other", "Model", "YP-Q3", "Equal"), false},
+        {Rule("Software", "VM-Q3", "1.10", "LessThan"), false},  // 1.2 sorts above 1.10
+        {Rule("Software", "VM-Q3", "1.2", "Equal"), true},
+        {Rule("Software", "VM-Z9", "1.2", "Equal"), false},  // another model's software rule
+        {Rule("Software", "VM-Z9", "9", "NotEqual"), false},
+        {Rule("Other", "Model", "VM-Q3", "Equal"), false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.bHolds, RuleHolds(c.strRule)) << c.strRule;
@@ -268,7 +268,7 @@ TEST_F(EvaluationTest, ExtendedRulesUseTheClientsExtensionKey)
 
 TEST_F(EvaluationTest, MissingMandatoryPartsEndTheEvaluation)
 {
-    const std::string strHolds = Rule("System", "Model", "YP-Q3", "Equal");
+    const std::string strHolds = Rule("System", "Model", "VM-Q3", "Equal");
     const std::string strFails = Rule("System", "Model", "OTHER", "Equal");
     const std::string strDist = std::string("<Distributions>") + kPackage + "</Distributions>";
     const struct
@@ -279,9 +279,9 @@ TEST_F(EvaluationTest, MissingMandatoryPartsEndTheEvaluation)
     } cases[] = {
         {"no Noop", R"(<InformationFile><ApplyConditions/></InformationFile>)", ZEP_E_INFO_FILE_INVALID},
         {"other document element", R"(<Info Noop="false"/>)", ZEP_E_INFO_FILE_INVALID},
-        {"rule without Operator", Body(Condition(R"(<Rule Type="System" Key="Model" Value="YP-Q3"/>)")),
+        {"rule without Operator", Body(Condition(R"(<Rule Type="System" Key="Model" Value="VM-Q3"/>)")),
          ZEP_E_INFO_FILE_INVALID},
-        {"rule without Type", Body(Condition(R"(<Rule Key="Model" Value="YP-Q3" Operator="Equal"/>)")),
+        {"rule without Type", Body(Condition(R"(<Rule Key="Model" Value="VM-Q3" Operator="Equal"/>)")),
          ZEP_E_INFO_FILE_INVALID},
         {"matching condition without Force",
          Body("<ApplyCondition><Rules>" + strHolds + "</Rules><Descriptions DefaultLang=\"xx\"><Description "
@@ -328,7 +328,7 @@ TEST_F(EvaluationTest, DescriptionInTheUsersLanguageElseTheDefault)
     std::wstring strLanguage;
     ASSERT_EQ(S_OK, GetUserLanguageName(strLanguage));
     const std::string strUser = WideToUtf8(strLanguage);
-    const std::string strRules = Rule("System", "Model", "YP-Q3", "Equal");
+    const std::string strRules = Rule("System", "Model", "VM-Q3", "Equal");
     const std::string strDist = std::string("<Distributions>") + kPackage + "</Distributions>";
     auto body = [&](const std::string& strDescriptions) {
         return Body("<ApplyCondition Force=\"false\"><Rules>" + strRules + "</Rules>" + strDescriptions + strDist +
@@ -357,7 +357,7 @@ TEST_F(EvaluationTest, DescriptionInTheUsersLanguageElseTheDefault)
 TEST_F(EvaluationTest, PackagesOfTheMatchedCondition)
 {
     const std::string strBody = Body(
-        "<ApplyCondition Force=\"false\"><Rules>" + Rule("System", "Model", "YP-Q3", "Equal") +
+        "<ApplyCondition Force=\"false\"><Rules>" + Rule("System", "Model", "VM-Q3", "Equal") +
         "</Rules><Descriptions DefaultLang=\"xx\"><Description Lang=\"xx\">d</Description></Descriptions>"
         "<Distributions>\n"
         "  <A ID=\"fw\" Version=\"2.0\" URI=\"http://h/fw.bin\" MAC=\"m1\" Size=\" 1234\"/>\n"
@@ -391,7 +391,7 @@ TEST_F(EvaluationTest, PackagesOfTheMatchedCondition)
 TEST_F(EvaluationTest, PackageWithoutMacFailsAndLeavesTheRecordAlone)
 {
     const std::string strBody = Body(
-        "<ApplyCondition Force=\"false\"><Rules>" + Rule("System", "Model", "YP-Q3", "Equal") +
+        "<ApplyCondition Force=\"false\"><Rules>" + Rule("System", "Model", "VM-Q3", "Equal") +
         "</Rules><Descriptions DefaultLang=\"xx\"><Description Lang=\"xx\">d</Description></Descriptions>"
         "<Distributions><P ID=\"fw\" Version=\"2.0\" URI=\"u\" MAC=\"m\" Size=\"1\"/>"
         "<P ID=\"fw2\" Version=\"2.0\" URI=\"u\" Size=\"1\"/></Distributions></ApplyCondition>");
@@ -409,7 +409,7 @@ TEST_F(EvaluationTest, ModelNamesWithQuotesCannotRewriteTheQuery)
 {
     const std::string strControl =
         R"(<ControlConditions DefaultServiceStatus="close">)"
-        R"(<ControlCondition Model="YP-Q3" ServiceStatus="open"/>)"
+        R"(<ControlCondition Model="VM-Q3" ServiceStatus="open"/>)"
         R"(<ControlCondition Model='Q"1' ServiceStatus="manual-only"/>)"
         R"(<ControlCondition Model="it's" ServiceStatus="open"/>)"
         R"(<ControlCondition Model="a&quot;b'c" ServiceStatus="manual-only"/>)"
@@ -420,13 +420,13 @@ TEST_F(EvaluationTest, ModelNamesWithQuotesCannotRewriteTheQuery)
         const wchar_t* pszModel;
         const wchar_t* pszStatus;
     } cases[] = {
-        {L"YP-Q3", L"open"},
+        {L"VM-Q3", L"open"},
         {L"Q\"1", L"manual-only"},
         {L"it's", L"open"},
         {L"a\"b'c", L"manual-only"},
-        // Would select the YP-Q3 entry if the model were pasted into the expression.
-        {L"none\" or @Model=\"YP-Q3", L"close"},
-        {L"none' or @Model='YP-Q3", L"close"},
+        // Would select the VM-Q3 entry if the model were pasted into the expression.
+        {L"none\" or @Model=\"VM-Q3", L"close"},
+        {L"none' or @Model='VM-Q3", L"close"},
         {L"\"]|//ControlCondition[\"", L"close"},
     };
     for (const auto& c : cases)
@@ -464,20 +464,20 @@ TEST_F(EvaluationTest, ServiceStatusTable)
     {
         // Once as the model's own entry, once through the default.
         const std::string strOwn = std::string(R"(<ControlConditions DefaultServiceStatus="bogus">)") +
-                                   R"(<ControlCondition Model="YP-Q3" ServiceStatus=")" + c.pszStatus +
+                                   R"(<ControlCondition Model="VM-Q3" ServiceStatus=")" + c.pszStatus +
                                    R"("/></ControlConditions>)";
         const std::string strDefault = std::string(R"(<ControlConditions DefaultServiceStatus=")") + c.pszStatus +
-                                       R"("><ControlCondition Model="YP-Z9" ServiceStatus="open"/></ControlConditions>)";
+                                       R"("><ControlCondition Model="VM-Z9" ServiceStatus="open"/></ControlConditions>)";
         for (const std::string& strControl : {strOwn, strDefault})
         {
             SCOPED_TRACE(strControl + (c.eMode == eAUTO ? " AUTO" : " MANUAL"));
             ASSERT_EQ(S_OK, LoadBody(Body("", strControl)));
             bool bOpen = !c.bOpen;
-            EXPECT_EQ(S_OK, m_analyzer.IsServiceOpen(L"YP-Q3", c.eMode, &bOpen));
+            EXPECT_EQ(S_OK, m_analyzer.IsServiceOpen(L"VM-Q3", c.eMode, &bOpen));
             EXPECT_EQ(c.bOpen, bOpen);
             zepUpdateCheckMode eMode = c.eMode;
             bool bResolved = !c.bResolved;
-            EXPECT_EQ(S_OK, m_analyzer.ResolveServiceStatus(L"YP-Q3", &eMode, &bResolved));
+            EXPECT_EQ(S_OK, m_analyzer.ResolveServiceStatus(L"VM-Q3", &eMode, &bResolved));
             EXPECT_EQ(c.bResolved, bResolved);
             EXPECT_EQ(c.eModeAfter, eMode);
         }
@@ -494,16 +494,16 @@ TEST_F(EvaluationTest, MissingStatusPartsAreErrors)
         {"no ControlConditions", ""},
         {"no DefaultServiceStatus", R"(<ControlConditions><ControlCondition Model="X" ServiceStatus="open"/></ControlConditions>)"},
         {"own entry without ServiceStatus",
-         R"(<ControlConditions DefaultServiceStatus="open"><ControlCondition Model="YP-Q3"/></ControlConditions>)"},
+         R"(<ControlConditions DefaultServiceStatus="open"><ControlCondition Model="VM-Q3"/></ControlConditions>)"},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.pszName);
         ASSERT_EQ(S_OK, LoadBody(Body("", c.strControl)));
         bool bOpen = true;
-        EXPECT_EQ(ZEP_E_INFO_FILE_INVALID, m_analyzer.IsServiceOpen(L"YP-Q3", eAUTO, &bOpen));
+        EXPECT_EQ(ZEP_E_INFO_FILE_INVALID, m_analyzer.IsServiceOpen(L"VM-Q3", eAUTO, &bOpen));
         zepUpdateCheckMode eMode = eAUTO;
-        EXPECT_EQ(ZEP_E_INFO_FILE_INVALID, m_analyzer.ResolveServiceStatus(L"YP-Q3", &eMode, &bOpen));
+        EXPECT_EQ(ZEP_E_INFO_FILE_INVALID, m_analyzer.ResolveServiceStatus(L"VM-Q3", &eMode, &bOpen));
         EXPECT_EQ(eAUTO, eMode);
     }
 }

@@ -21,17 +21,17 @@ const char kBody[] = R"(<?xml version="1.0" encoding="UTF-8"?>
   <ApplyConditions>
     <ApplyCondition Force="true">
       <Rules>
-        <Rule Type="Software" Key="YP-Q3" Value="2.1" Operator="LessThan"/>
+        <Rule Type="Software" Key="VM-Q3" Value="2.1" Operator="LessThan"/>
         <Rule Type="System" Key="FirmwareVersion" Value="1.0" Operator="GreaterThanEqual"/>
       </Rules>
       <Descriptions DefaultLang="xx"><Description Lang="xx">Firmware 2.1</Description></Descriptions>
       <Distributions>
-        <Package ID="YP-Q3 Firmware" Version="2.1" URI="http://updates.test/fw-2.1.bin" MAC="0123abcd" Size="4194304"/>
+        <Package ID="VM-Q3 Firmware" Version="2.1" URI="http://updates.test/fw-2.1.bin" MAC="0123abcd" Size="4194304"/>
       </Distributions>
     </ApplyCondition>
   </ApplyConditions>
   <ControlConditions DefaultServiceStatus="open">
-    <ControlCondition Model="YP-Q2" ServiceStatus="manual-only"/>
+    <ControlCondition Model="VM-Q2" ServiceStatus="manual-only"/>
   </ControlConditions>
 </InformationFile>
 )";
@@ -88,7 +88,7 @@ class ZepinfoToolTest : public ::testing::Test
 protected:
     ZepinfoToolTest()
         : m_strBody(zeptest::TestTempDir() + L"body.xml"), m_strOutRoot(zeptest::TestTempDir() + L"out"),
-          m_strPublished(m_strOutRoot + L"\\Velomar\\yp-q3-fw\\info\\info.xml")
+          m_strPublished(m_strOutRoot + L"\\Velomar\\vm-q3-fw\\info\\info.xml")
     {
         WriteBody(kBody);
     }
@@ -100,13 +100,13 @@ protected:
 
     ToolRun Publish(const std::wstring& strExtra = L"")
     {
-        return RunZepinfo(L"publish --service yp-q3-fw --category Velomar " + strExtra + L" " + Quoted(m_strBody) +
+        return RunZepinfo(L"publish --service vm-q3-fw --category Velomar " + strExtra + L" " + Quoted(m_strBody) +
                           L" " + Quoted(m_strOutRoot));
     }
 
     ToolRun Evaluate(const std::wstring& strFacts)
     {
-        return RunZepinfo(L"evaluate --service yp-q3-fw --category Velomar " + strFacts + L" " + Quoted(m_strPublished));
+        return RunZepinfo(L"evaluate --service vm-q3-fw --category Velomar " + strFacts + L" " + Quoted(m_strPublished));
     }
 
     std::wstring m_strBody;
@@ -153,23 +153,23 @@ TEST_F(ZepinfoToolTest, PublishVerifyEvaluateRoundTrip)
             zeptest::CRegistrySandboxSuspension realRegistry;  // CryptoAPI's providers
             CComInitScope com;
             CZepUpdateInfoAnalyzer analyzer;
-            EXPECT_EQ(S_OK, analyzer.Load(m_strPublished.c_str(), L"yp-q3-fw", L"Velomar", nullptr));
+            EXPECT_EQ(S_OK, analyzer.Load(m_strPublished.c_str(), L"vm-q3-fw", L"Velomar", nullptr));
         }
 
         const ToolRun verify =
-            RunZepinfo(L"verify --service yp-q3-fw --category Velomar " + Quoted(m_strPublished));
+            RunZepinfo(L"verify --service vm-q3-fw --category Velomar " + Quoted(m_strPublished));
         EXPECT_EQ(0u, verify.dwExitCode) << verify.strOutput;
         EXPECT_TRUE(Contains(verify.strOutput, "Result: 0x00000000")) << verify.strOutput;
     }
 
     // Salted: the same file does not verify for another category (unless unsigned).
     ASSERT_EQ(0u, Publish().dwExitCode);
-    const ToolRun other = RunZepinfo(L"verify --service yp-q3-fw --category Other " + Quoted(m_strPublished));
+    const ToolRun other = RunZepinfo(L"verify --service vm-q3-fw --category Other " + Quoted(m_strPublished));
     EXPECT_EQ(static_cast<DWORD>(ZEP_E_INFO_HEADER_INVALID), other.dwExitCode) << other.strOutput;
     EXPECT_TRUE(Contains(other.strOutput, "File:Body Part is Invalid")) << other.strOutput;
 
     // Firmware 2.0 is offered 2.1, forced; the FirmwareVersion rule is answered in version order.
-    ToolRun eval = Evaluate(L"--model YP-Q3 --current-version 2.0");
+    ToolRun eval = Evaluate(L"--model VM-Q3 --current-version 2.0");
     EXPECT_EQ(0u, eval.dwExitCode) << eval.strOutput;
     EXPECT_TRUE(Contains(eval.strOutput, "Result: update (ApplyCondition 1)")) << eval.strOutput;
     EXPECT_TRUE(Contains(eval.strOutput, "Force: yes")) << eval.strOutput;
@@ -179,12 +179,12 @@ TEST_F(ZepinfoToolTest, PublishVerifyEvaluateRoundTrip)
     EXPECT_TRUE(Contains(eval.strOutput, "\"2.0\" GreaterThanEqual \"1.0\" -> holds")) << eval.strOutput;
 
     // Already up to date.
-    eval = Evaluate(L"--model YP-Q3 --current-version 2.1");
+    eval = Evaluate(L"--model VM-Q3 --current-version 2.1");
     EXPECT_EQ(1u, eval.dwExitCode) << eval.strOutput;
     EXPECT_TRUE(Contains(eval.strOutput, "Result: no update")) << eval.strOutput;
 
     // A manual-only model checked automatically: polling stays available, the mode turns manual.
-    eval = Evaluate(L"--model YP-Q2 --mode auto --current-version 1.0");
+    eval = Evaluate(L"--model VM-Q2 --mode auto --current-version 1.0");
     EXPECT_TRUE(Contains(eval.strOutput, "Service status: manual-only")) << eval.strOutput;
     EXPECT_TRUE(Contains(eval.strOutput, "open in this mode: no; server polling available: yes; mode now MANUAL"))
         << eval.strOutput;
@@ -247,10 +247,10 @@ TEST_F(ZepinfoToolTest, EvaluateEndsWithTheClientsErrorCode)
     const size_t posEnd = strBody.find("</Distributions>") + strlen("</Distributions>");
     strBody.erase(posStart, posEnd - posStart);
     const std::string strFile = "eaid: ENC0001\ndaid: HAS0001\ndigest:\n\n" + strBody;
-    ::SHCreateDirectoryExW(nullptr, (m_strOutRoot + L"\\Velomar\\yp-q3-fw\\info").c_str(), nullptr);
+    ::SHCreateDirectoryExW(nullptr, (m_strOutRoot + L"\\Velomar\\vm-q3-fw\\info").c_str(), nullptr);
     ASSERT_TRUE(zeptest::WriteFileBytes(m_strPublished, strFile.data(), strFile.size()));
 
-    const ToolRun run = Evaluate(L"--model YP-Q3 --current-version 2.0");
+    const ToolRun run = Evaluate(L"--model VM-Q3 --current-version 2.0");
     EXPECT_EQ(static_cast<DWORD>(ZEP_E_INFO_FILE_INVALID), run.dwExitCode) << run.strOutput;
     EXPECT_TRUE(Contains(run.strOutput, "Evaluation: error 0x80044301")) << run.strOutput;
 }
