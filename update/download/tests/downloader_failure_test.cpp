@@ -351,7 +351,9 @@ TEST(DownloaderHttpsTest, CertificateChecksAreKept)
         ASSERT_TRUE(server.Start(c.bTrusted ? strTrustedCa : strUnknownCa, strDir, c.pszName))
             << "openssl s_server did not start";
         if (nCase == 1)
+        {
             ASSERT_TRUE(CTlsTestServer::TrustRoot(strTrustedCa));
+        }
 
         const std::wstring strTarget = TestTempDir() + L"out\\";
         CNotificationRecorder recorder;

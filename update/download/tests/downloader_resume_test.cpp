@@ -79,7 +79,9 @@ TEST_P(DownloaderResumeTest, Case)
     ASSERT_EQ(1u, requests.size());
     EXPECT_EQ(c.pszRangeSent != nullptr, requests[0].HasHeader("range"));
     if (c.pszRangeSent)
+    {
         EXPECT_EQ(c.pszRangeSent, requests[0].Header("range"));
+    }
 
     if (SUCCEEDED(c.hr))
     {

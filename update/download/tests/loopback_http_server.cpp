@@ -1,6 +1,7 @@
-#include "update/download/tests/loopback_http_server.h"
-
+#include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include "update/download/tests/loopback_http_server.h"
 
 #include <algorithm>
 #include <cctype>
@@ -197,7 +198,7 @@ void CLoopbackHttpServer::Stop()
     std::vector<std::thread> threads;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (SOCKET hSocket : m_openSockets)
+        for (SocketHandle hSocket : m_openSockets)
             shutdown(hSocket, SD_BOTH);
         threads.swap(m_connectionThreads);
     }
@@ -233,7 +234,7 @@ void CLoopbackHttpServer::AcceptLoop()
 {
     while (!m_bStopping)
     {
-        const SOCKET hClient = accept(m_hListen, nullptr, nullptr);
+        const SocketHandle hClient = accept(m_hListen, nullptr, nullptr);
         if (hClient == INVALID_SOCKET)
         {
             if (m_bStopping)
@@ -247,7 +248,7 @@ void CLoopbackHttpServer::AcceptLoop()
     }
 }
 
-void CLoopbackHttpServer::ServeConnection(SOCKET hSocket)
+void CLoopbackHttpServer::ServeConnection(SocketHandle hSocket)
 {
     SRecordedRequest request;
     bool bOrderly = true;
@@ -288,7 +289,7 @@ void CLoopbackHttpServer::ServeConnection(SOCKET hSocket)
     closesocket(hSocket);
 }
 
-bool CLoopbackHttpServer::SendAll(SOCKET hSocket, const char* pData, size_t cb)
+bool CLoopbackHttpServer::SendAll(SocketHandle hSocket, const char* pData, size_t cb)
 {
     while (cb != 0)
     {
@@ -304,7 +305,7 @@ bool CLoopbackHttpServer::SendAll(SOCKET hSocket, const char* pData, size_t cb)
     return true;
 }
 
-bool CLoopbackHttpServer::WaitWhileStalled(SOCKET hSocket)
+bool CLoopbackHttpServer::WaitWhileStalled(SocketHandle hSocket)
 {
     // Holds the connection until the client gives up (recv sees its close) or the server stops.
     while (!m_bStopping)
@@ -326,7 +327,7 @@ bool CLoopbackHttpServer::WaitWhileStalled(SOCKET hSocket)
     return false;
 }
 
-bool CLoopbackHttpServer::ServeOne(SOCKET hSocket, const SRecordedRequest& request,
+bool CLoopbackHttpServer::ServeOne(SocketHandle hSocket, const SRecordedRequest& request,
                                    const SRouteBehaviour& behaviour)
 {
     if (behaviour.bStall)

@@ -2,7 +2,6 @@
 // A small HTTP/1.1 server on 127.0.0.1 (a free port) that runs inside the test process and
 // misbehaves on request: no Content-Length, ignored ranges, a Content-Range without a total,
 // cut connections, stalls, slow drips and error statuses.
-#include <winsock2.h>
 #include <windows.h>
 
 #include <atomic>
@@ -17,6 +16,9 @@
 
 namespace zeptest
 {
+// A Winsock SOCKET, kept opaque so that this header does not pull in winsock2.h.
+typedef uintptr_t SocketHandle;
+
 // The deterministic content of a generated body: byte i of the body with this seed.
 void FillPattern(uint32_t nSeed, uint64_t ullOffset, void* pBuffer, size_t cb);
 std::string PatternString(uint32_t nSeed, uint64_t ullOffset, size_t cb);
@@ -90,19 +92,19 @@ public:
 
 private:
     void AcceptLoop();
-    void ServeConnection(SOCKET hSocket);
+    void ServeConnection(SocketHandle hSocket);
     // False when the connection is to be reset rather than closed.
-    bool ServeOne(SOCKET hSocket, const SRecordedRequest& request, const SRouteBehaviour& behaviour);
-    bool SendAll(SOCKET hSocket, const char* pData, size_t cb);
-    bool WaitWhileStalled(SOCKET hSocket);
+    bool ServeOne(SocketHandle hSocket, const SRecordedRequest& request, const SRouteBehaviour& behaviour);
+    bool SendAll(SocketHandle hSocket, const char* pData, size_t cb);
+    bool WaitWhileStalled(SocketHandle hSocket);
 
-    SOCKET m_hListen;
+    SocketHandle m_hListen;
     unsigned short m_nPort;
     std::atomic<bool> m_bStopping;
     std::thread m_acceptThread;
     mutable std::mutex m_mutex;
     std::vector<std::thread> m_connectionThreads;
-    std::vector<SOCKET> m_openSockets;
+    std::vector<SocketHandle> m_openSockets;
     std::map<std::string, SRouteBehaviour> m_routes;
     std::vector<SRecordedRequest> m_requests;
     std::atomic<uint64_t> m_ullBodyBytesSent;

@@ -1,7 +1,8 @@
-#include "update/download/tests/tls_test_server.h"
-
 #include <winsock2.h>
+#include <windows.h>
 #include <wincrypt.h>
+
+#include "update/download/tests/tls_test_server.h"
 
 #include <vector>
 

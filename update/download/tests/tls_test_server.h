@@ -1,8 +1,6 @@
 #pragma once
 // An HTTPS server for certificate tests: openssl's s_server on the host side of Wine, started
 // through tls_server.sh with a certificate issued by a throw-away root.
-#include <windows.h>
-
 #include <string>
 
 namespace zeptest
