@@ -17,4 +17,14 @@ export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
-exec wine "$exe" "$@"
+# Wine's background processes (desktop, services started on first use) inherit the standard
+# handles of the program that starts them and may outlive it. Give the program a file, not the
+# caller's pipe, so that a test runner reading this script's output is never held open by them.
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+wine "$exe" "$@" >"$out" 2>"$err" </dev/null
+rc=$?
+cat "$out"
+cat "$err" >&2
+exit $rc
