@@ -71,6 +71,15 @@ HRESULT CInfoBodyChecker::Require(IXMLDOMNode* pNode, const wchar_t* pszName, co
     return hr;
 }
 
+HRESULT CInfoBodyChecker::RequireElement(IXMLDOMNode* pNode, const wchar_t* pszName, const std::wstring& strWhere,
+                                         ComPtr<IXMLDOMNode>& child)
+{
+    const HRESULT hr = XmlDom::SelectSingle(pNode, pszName, child);
+    if (hr == S_FALSE)
+        Error(strWhere, std::wstring(L"the element ") + pszName + L" is missing");
+    return hr;
+}
+
 HRESULT CInfoBodyChecker::Check(IXMLDOMDocument* pDocument, std::vector<Finding>& findings)
 {
     m_pFindings = &findings;
@@ -177,14 +186,9 @@ HRESULT CInfoBodyChecker::CheckRule(IXMLDOMNode* pRule, const std::wstring& strW
 HRESULT CInfoBodyChecker::CheckDescriptions(IXMLDOMNode* pCondition, const std::wstring& strWhere)
 {
     ComPtr<IXMLDOMNode> descriptions;
-    HRESULT hr = XmlDom::SelectSingle(pCondition, L"Descriptions", descriptions);
-    if (FAILED(hr))
-        return hr;
-    if (hr == S_FALSE)
-    {
-        Error(strWhere, L"the element Descriptions is missing");
-        return S_OK;
-    }
+    HRESULT hr = RequireElement(pCondition, L"Descriptions", strWhere, descriptions);
+    if (hr != S_OK)
+        return FAILED(hr) ? hr : S_OK;
     const std::wstring strDescWhere = strWhere + L", Descriptions";
     std::wstring strDefault;
     if (FAILED(hr = Require(descriptions.Get(), L"DefaultLang", strDescWhere, strDefault)))
@@ -211,14 +215,9 @@ HRESULT CInfoBodyChecker::CheckDescriptions(IXMLDOMNode* pCondition, const std::
 HRESULT CInfoBodyChecker::CheckDistributions(IXMLDOMNode* pCondition, const std::wstring& strWhere)
 {
     ComPtr<IXMLDOMNode> distributions;
-    HRESULT hr = XmlDom::SelectSingle(pCondition, L"Distributions", distributions);
-    if (FAILED(hr))
-        return hr;
-    if (hr == S_FALSE)
-    {
-        Error(strWhere, L"the element Distributions is missing");
-        return S_OK;
-    }
+    HRESULT hr = RequireElement(pCondition, L"Distributions", strWhere, distributions);
+    if (hr != S_OK)
+        return FAILED(hr) ? hr : S_OK;
     const std::wstring strDistWhere = strWhere + L", Distributions";
     long cPackages = 0;
     if (FAILED(hr = XmlDom::CountElementChildren(distributions.Get(), cPackages)))
@@ -250,14 +249,9 @@ HRESULT CInfoBodyChecker::CheckDistributions(IXMLDOMNode* pCondition, const std:
 HRESULT CInfoBodyChecker::CheckControlConditions(IXMLDOMNode* pRoot)
 {
     ComPtr<IXMLDOMNode> control;
-    HRESULT hr = XmlDom::SelectSingle(pRoot, L"ControlConditions", control);
-    if (FAILED(hr))
-        return hr;
-    if (hr == S_FALSE)
-    {
-        Error(L"/InformationFile", L"the element ControlConditions is missing");
-        return S_OK;
-    }
+    HRESULT hr = RequireElement(pRoot, L"ControlConditions", L"/InformationFile", control);
+    if (hr != S_OK)
+        return FAILED(hr) ? hr : S_OK;
     std::wstring strDefault;
     if (FAILED(hr = Require(control.Get(), L"DefaultServiceStatus", L"ControlConditions", strDefault)))
         return hr;

@@ -2,6 +2,8 @@
 // Checks an update information document for everything the client needs to evaluate it, so
 // that a file is refused at publishing time instead of failing on every player later.
 #include <windows.h>
+#include <wrl/client.h>
+
 #include <string>
 #include <vector>
 
@@ -29,6 +31,9 @@ private:
     HRESULT CheckExtensions(IXMLDOMNode* pRoot);
     // Reports a missing attribute as an error; S_FALSE when it is missing.
     HRESULT Require(IXMLDOMNode* pNode, const wchar_t* pszName, const std::wstring& strWhere, std::wstring& strValue);
+    // The child element pszName of pNode; S_FALSE (after recording the error) when it is missing.
+    HRESULT RequireElement(IXMLDOMNode* pNode, const wchar_t* pszName, const std::wstring& strWhere,
+                           Microsoft::WRL::ComPtr<IXMLDOMNode>& child);
 
     void Error(const std::wstring& strWhere, const std::wstring& strText);
     void Warning(const std::wstring& strWhere, const std::wstring& strText);
