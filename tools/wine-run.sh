@@ -1,7 +1,13 @@
 #!/bin/bash
 # Runs a Windows program under Wine in the build folder's private prefix.
 # Used as the cross-compiling emulator by CTest; the program's exit code passes through.
+# wine-run.sh [--test] PROGRAM ARGS...
+# --test (CTest's emulator): a test program always prints before it can fail, so a run that
+# ends with an error and no output at all never reached the program (Wine failed to start the
+# process); such a start is tried again, at most twice, and said so on standard error.
 set -u
+starts=1
+if [ "${1:-}" = "--test" ]; then starts=3; shift; fi
 exe=$1; shift
 
 # The build folder is the nearest parent of the program that holds CMakeCache.txt.
@@ -23,8 +29,17 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe
 out=$(mktemp)
 err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
-wine "$exe" "$@" >"$out" 2>"$err" </dev/null
-rc=$?
+for attempt in $(seq "$starts"); do
+  began=$(date +%s%N)
+  wine "$exe" "$@" >"$out" 2>"$err" </dev/null
+  rc=$?
+  if [ $rc -eq 0 ] || [ -s "$out" ] || [ -s "$err" ] || [ "$attempt" -eq "$starts" ]; then break; fi
+  echo "wine-run: $(basename "$exe") ended with exit code $rc and no output (start $attempt); starting it again" >&2
+  sleep 1
+done
 cat "$out"
 cat "$err" >&2
+if [ $rc -ne 0 ]; then
+  echo "wine-run: $(basename "$exe") ended with exit code $rc after $((($(date +%s%N) - began) / 1000000)) ms" >&2
+fi
 exit $rc
