@@ -11,7 +11,9 @@ endfunction()
 
 # zep_add_gtest(NAME n SOURCES ... [LIBS ...] [RESOURCE_LOCK lock] [TIMEOUT s])
 # A GoogleTest executable run under Wine, one process per test case. One lock name at most:
-# the discovered tests' property list cannot carry a nested list.
+# the discovered tests' property list cannot carry a nested list. The lock "prefix_shared" is
+# for tests that use what all programs of the prefix share: the machine's real registry, the
+# desktop's windows, activation and foreground, the running object table.
 function(zep_add_gtest)
   cmake_parse_arguments(ARG "" "NAME;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
   if(ARG_UNPARSED_ARGUMENTS)
