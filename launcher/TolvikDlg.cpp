@@ -9,6 +9,7 @@
 #include "launcher/resource.h"
 #include "launcher/settings/LauncherSettings.h"
 #include "launcher/settings/UpdateSchedule.h"
+#include "launcher/skin/SkinDraw.h"
 #include "launcher/skin/skin_messages.h"
 
 namespace
@@ -323,14 +324,8 @@ bool CTolvikDlg::EraseBackground(HDC hdc)
     BITMAP bm = {};
     if (!m_hbmBackground || !::GetObjectW(m_hbmBackground.Get(), sizeof(bm), &bm))
         return false;
-    HDC hdcMem = ::CreateCompatibleDC(hdc);
-    if (hdcMem == nullptr)
-        return false;
-    HGDIOBJ hOld = ::SelectObject(hdcMem, m_hbmBackground.Get());
-    ::BitBlt(hdc, 0, 0, bm.bmWidth, bm.bmHeight, hdcMem, 0, 0, SRCCOPY);
-    ::SelectObject(hdcMem, hOld);
-    ::DeleteDC(hdcMem);
-    return true;
+    const RECT rcImage = {0, 0, bm.bmWidth, bm.bmHeight};
+    return skin::DrawStretched(hdc, m_hbmBackground.Get(), rcImage);
 }
 
 void CTolvikDlg::PaintIconic()

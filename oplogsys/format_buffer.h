@@ -32,6 +32,13 @@ inline void Format(wchar_t* pszBuffer, size_t cchBuffer, const wchar_t* pszForma
     va_end(args);
 }
 
+// An error line with its place in the source: "%05d:[%s] %s" with line, source and text.
+inline void FormatErrorAt(wchar_t* pszBuffer, size_t cchBuffer, int nLine, const wchar_t* pszSource,
+                          const wchar_t* pszText) noexcept
+{
+    Format(pszBuffer, cchBuffer, L"%05d:[%s] %s", nLine, pszSource ? pszSource : L"", pszText ? pszText : L"");
+}
+
 // Appends fixed-width numbers without the cost of printf (the line header is built for every line).
 inline wchar_t* AppendDec(wchar_t* p, unsigned int nValue, int nWidth) noexcept
 {

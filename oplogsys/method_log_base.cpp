@@ -190,7 +190,9 @@ HRESULT CMethodLogBase::ErrorVPrintfAt(int nLine, int nReserved, const wchar_t* 
 
 HRESULT CMethodLogBase::ErrorAt(int nLine, int /*nReserved*/, const wchar_t* pszSource, const wchar_t* pszText)
 {
-    return ErrorPrintf(L"%05d:[%s] %s", nLine, pszSource ? pszSource : L"", pszText ? pszText : L"");
+    wchar_t szLine[Common::kFormatChars];
+    Common::FormatErrorAt(szLine, Common::kFormatChars, nLine, pszSource, pszText);
+    return Error(szLine);
 }
 
 HRESULT CMethodLogBase::Error(const wchar_t* pszText)

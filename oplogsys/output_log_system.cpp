@@ -1,6 +1,8 @@
 #include "oplogsys/output_log_system.h"
 
 #include <new>
+
+#include "common/module_path.h"
 #include "oplogsys/error_log.h"
 #include "oplogsys/format_buffer.h"
 #include "oplogsys/hex_dump.h"
@@ -33,23 +35,6 @@ public:
 private:
     ILog* m_pLog;
 };
-
-std::wstring ExecutablePath()
-{
-    std::wstring strPath(MAX_PATH, L'\0');
-    for (;;)
-    {
-        const DWORD cch = ::GetModuleFileNameW(nullptr, &strPath[0], static_cast<DWORD>(strPath.size()));
-        if (cch == 0)
-            return std::wstring();
-        if (cch < strPath.size())
-        {
-            strPath.resize(cch);
-            return strPath;
-        }
-        strPath.resize(strPath.size() * 2);
-    }
-}
 }  // namespace
 
 COutputLogSystem::COutputLogSystem(const wchar_t* pszSubject, ILogSysInfo* pInfo, const wchar_t* pszErrorLogPath,
@@ -246,7 +231,9 @@ HRESULT COutputLogSystem::ErrorVPrintfAt(int nLine, int nReserved, const wchar_t
 
 HRESULT COutputLogSystem::ErrorAt(int nLine, int /*nReserved*/, const wchar_t* pszSource, const wchar_t* pszText)
 {
-    return ErrorPrintf(L"%05d:[%s] %s", nLine, pszSource ? pszSource : L"", pszText ? pszText : L"");
+    wchar_t szLine[Common::kFormatChars];
+    Common::FormatErrorAt(szLine, Common::kFormatChars, nLine, pszSource, pszText);
+    return WriteError(szLine);
 }
 
 HRESULT COutputLogSystem::WriteError(const wchar_t* pszText)
@@ -274,7 +261,7 @@ HRESULT COutputLogSystem::WriteError(const wchar_t* pszText)
         {
             const std::wstring strRule(79, L'-');
             pLog->Write(strRule.c_str());
-            pLog->Write(ExecutablePath().c_str());
+            pLog->Write(ModuleFilePath().c_str());
             pLog->Write(strRule.c_str());
         }
         catch (const std::bad_alloc&)

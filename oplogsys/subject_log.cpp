@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cwchar>
 #include <new>
+
+#include "common/module_path.h"
 #include "oplogsys/critical_section.h"
 #include "oplogsys/log_sys_info_from_xml.h"
 #include "oplogsys/subject_registry.h"
@@ -74,21 +76,7 @@ COutputLogSystem& SilentLogSystem()
 
 std::wstring GetExecutableDir()
 {
-    std::wstring strPath(MAX_PATH, L'\0');
-    for (;;)
-    {
-        const DWORD cch = ::GetModuleFileNameW(nullptr, &strPath[0], static_cast<DWORD>(strPath.size()));
-        if (cch == 0)
-            return std::wstring();
-        if (cch < strPath.size())
-        {
-            strPath.resize(cch);
-            break;
-        }
-        strPath.resize(strPath.size() * 2);
-    }
-    const size_t nSlash = strPath.find_last_of(L"\\/");
-    return nSlash == std::wstring::npos ? std::wstring() : strPath.substr(0, nSlash + 1);
+    return ModuleFolder();
 }
 
 std::wstring GetSubjectConfigPath(const wchar_t* pszSubject)

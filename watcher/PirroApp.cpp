@@ -3,15 +3,14 @@
 #include <commctrl.h>
 
 #include "common/com_init.h"
+#include "common/module_path.h"
 #include "common/unique_resource.h"
 #include "watcher/PirroDlg.h"
 #include "watcher/ScsiExecutorFactory.h"
 
 std::wstring CPirroApp::MutexName()
 {
-    wchar_t szPath[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    std::wstring name(szPath);
+    std::wstring name = ModuleFilePath();
     const size_t slash = name.find_last_of(L"\\/");
     if (slash != std::wstring::npos)
         name = name.substr(slash + 1);

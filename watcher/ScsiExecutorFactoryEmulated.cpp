@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/module_path.h"
 #include "watcher/ExecScsiEmulated.h"
 
 namespace
@@ -18,12 +19,7 @@ std::wstring InquiryMapPath()
     const DWORD cch = ::GetEnvironmentVariableW(kMapVariable, value.data(), static_cast<DWORD>(value.size()));
     if (cch > 0 && cch < value.size())
         return std::wstring(value.data(), cch);
-    std::vector<wchar_t> module(32768);
-    const DWORD cchModule = ::GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
-    std::wstring path(module.data(), cchModule);
-    const size_t slash = path.find_last_of(L"\\/");
-    path = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-    return path + kDefaultMapName;
+    return ModuleFolder() + kDefaultMapName;
 }
 }  // namespace
 

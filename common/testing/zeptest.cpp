@@ -5,6 +5,7 @@
 #include <atomic>
 #include <vector>
 
+#include "common/module_path.h"
 #include "common/unique_resource.h"
 
 namespace zeptest
@@ -87,14 +88,7 @@ public:
 
 const std::wstring& TestTempDir() { return g_state.tempDir; }
 
-std::wstring ExeDir()
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    const size_t slash = dir.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : dir.substr(0, slash + 1);
-}
+std::wstring ExeDir() { return ModuleFolder(); }
 
 bool RunProcess(const std::wstring& commandLine, DWORD dwTimeoutMs, DWORD& dwExitCode)
 {

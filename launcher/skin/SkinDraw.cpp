@@ -102,14 +102,11 @@ bool DrawTransparent(HDC hdc, HBITMAP hbm, int x, int y, COLORREF crTransparent)
     const SIZE size = BitmapSize(hbm);
     if (size.cx == 0)
         return false;
-    UniqueCreatedDC hdcMem(::CreateCompatibleDC(hdc));
-    if (!hdcMem)
+    COffscreenDC source(hdc, hbm, size.cx, size.cy);
+    if (!source.IsValid())
         return false;
-    HGDIOBJ hOld = ::SelectObject(hdcMem.Get(), hbm);
-    const BOOL bOk = ::TransparentBlt(hdc, x, y, size.cx, size.cy, hdcMem.Get(), 0, 0, size.cx,
-                                      size.cy, crTransparent);
-    ::SelectObject(hdcMem.Get(), hOld);
-    return bOk != FALSE;
+    return ::TransparentBlt(hdc, x, y, size.cx, size.cy, source.GetDC(), 0, 0, size.cx, size.cy,
+                            crTransparent) != FALSE;
 }
 
 bool DrawStretched(HDC hdc, HBITMAP hbm, const RECT& rc) noexcept
@@ -117,22 +114,21 @@ bool DrawStretched(HDC hdc, HBITMAP hbm, const RECT& rc) noexcept
     const SIZE size = BitmapSize(hbm);
     if (size.cx == 0)
         return false;
-    UniqueCreatedDC hdcMem(::CreateCompatibleDC(hdc));
-    if (!hdcMem)
+    COffscreenDC source(hdc, hbm, size.cx, size.cy);
+    if (!source.IsValid())
         return false;
-    HGDIOBJ hOld = ::SelectObject(hdcMem.Get(), hbm);
+    HDC hdcMem = source.GetDC();
     BOOL bOk;
     if (size.cx == rc.right - rc.left && size.cy == rc.bottom - rc.top)
-        bOk = ::BitBlt(hdc, rc.left, rc.top, size.cx, size.cy, hdcMem.Get(), 0, 0, SRCCOPY);
+        bOk = ::BitBlt(hdc, rc.left, rc.top, size.cx, size.cy, hdcMem, 0, 0, SRCCOPY);
     else
     {
         const int nOldMode = ::SetStretchBltMode(hdc, HALFTONE);
         ::SetBrushOrgEx(hdc, 0, 0, nullptr);
         bOk = ::StretchBlt(hdc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                           hdcMem.Get(), 0, 0, size.cx, size.cy, SRCCOPY);
+                           hdcMem, 0, 0, size.cx, size.cy, SRCCOPY);
         ::SetStretchBltMode(hdc, nOldMode);
     }
-    ::SelectObject(hdcMem.Get(), hOld);
     return bOk != FALSE;
 }
 }  // namespace skin

@@ -175,21 +175,28 @@ HRESULT CXHttpDownloader::ResolveTargetPath(const wchar_t* pszUrl, std::wstring&
     return hr;
 }
 
-HRESULT CXHttpDownloader::Download(const wchar_t* pszUrl, DWORD dwResumeOffset)
+HRESULT CXHttpDownloader::BeginRequest(const wchar_t* pszUrl, CDownloadMethodLog& log)
 {
-    long hr = S_OK;
-    CDownloadMethodLog log(L"CXHttpDownloader::Download", &hr);
-
     WaitForWorker();
     m_bCancel = false;
     if (pszUrl == nullptr || *pszUrl == L'\0')
     {
         log.ErrorPrintf(L"URL is empty!!");
-        hr = E_INVALIDARG;
-        return hr;
+        return E_INVALIDARG;
     }
-    log.Printf(L"CXHttpDownloader::Download() URL = %s", pszUrl);
     m_strUrl = pszUrl;
+    return S_OK;
+}
+
+HRESULT CXHttpDownloader::Download(const wchar_t* pszUrl, DWORD dwResumeOffset)
+{
+    long hr = S_OK;
+    CDownloadMethodLog log(L"CXHttpDownloader::Download", &hr);
+
+    hr = BeginRequest(pszUrl, log);
+    if (FAILED(hr))
+        return hr;
+    log.Printf(L"CXHttpDownloader::Download() URL = %s", pszUrl);
 
     // The name is derived afresh for every transfer, so one object can fetch several URLs.
     std::wstring strFileName, strFullPath;
@@ -219,15 +226,9 @@ HRESULT CXHttpDownloader::AccessURL(const wchar_t* pszUrl)
     long hr = S_OK;
     CDownloadMethodLog log(L"CXHttpDownloader::AccessURL", &hr);
 
-    WaitForWorker();
-    m_bCancel = false;
-    if (pszUrl == nullptr || *pszUrl == L'\0')
-    {
-        log.ErrorPrintf(L"URL is empty!!");
-        hr = E_INVALIDARG;
+    hr = BeginRequest(pszUrl, log);
+    if (FAILED(hr))
         return hr;
-    }
-    m_strUrl = pszUrl;
     m_bResume = true;
     m_dwResumeOffset = 0;
     m_strFullPath.clear();

@@ -11,6 +11,8 @@
 #include "common/unique_resource.h"
 #include "update/download/download_codes.h"
 
+class CDownloadMethodLog;
+
 class CXHttpDownloader
 {
 public:
@@ -58,6 +60,8 @@ protected:
     virtual void PauseBeforeRetry(DWORD dwMilliseconds);
 
 private:
+    // Waits for an earlier transfer's worker and takes the URL of the next one (E_INVALIDARG: none).
+    HRESULT BeginRequest(const wchar_t* pszUrl, CDownloadMethodLog& log);
     HRESULT ResolveTargetPath(const wchar_t* pszUrl, std::wstring& strFileName, std::wstring& strFullPath);
     HRESULT StartTransfer();
     static unsigned __stdcall ThreadEntry(void* pParam);

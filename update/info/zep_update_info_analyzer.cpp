@@ -378,14 +378,13 @@ HRESULT CZepUpdateInfoAnalyzer::IsServiceOpen(const std::wstring& strModel, zepU
     if (!pbOpen)
         return E_POINTER;
     *pbOpen = false;
-    std::wstring strStatus;
-    const HRESULT hr = GetServiceStatus(strModel, strStatus);
+    zepUpdateCheckMode eOpenFor = eAUTO;
+    bool bOpen = false;
+    const HRESULT hr = ResolveServiceStatus(strModel, &eOpenFor, &bOpen);
     if (FAILED(hr))
         return hr;
-    if (strStatus == kStatusOpen)
-        *pbOpen = true;
-    else if (strStatus == kStatusManualOnly)
-        *pbOpen = eMode == eMANUAL;
+    // Open: for every check; manual only: for the user's own checks.
+    *pbOpen = bOpen && (eOpenFor == eAUTO || eMode == eMANUAL);
     return S_OK;
 }
 
