@@ -12,8 +12,7 @@ LaunchTarget CContentLauncher::Resolve(const AppEntry& entry, const std::wstring
 
 void CContentLauncher::Launch(const LaunchTarget& target, ITolvikShell& shell, HWND hwndOwner)
 {
-    if (SUCCEEDED(target.hrStatus) && !target.strPath.empty() &&
-        ::GetFileAttributesW(target.strPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (SUCCEEDED(target.hrStatus) && PathExists(target.strPath))
     {
         // The shell's answer is not examined: the program's own failures are its to report.
         shell.Execute(hwndOwner, std::wstring(), target.strPath, target.strParameters, std::wstring(),

@@ -3,40 +3,7 @@
 #include "launcher/TolvikConstants.h"
 #include "launcher/TolvikRegistry.h"
 #include "launcher/TolvikShell.h"
-
-namespace
-{
-bool PathExists(const std::wstring& path)
-{
-    return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-}  // namespace
-
-std::wstring SubstituteTail(const std::wstring& param, const std::wstring& tail)
-{
-    std::wstring out;
-    out.reserve(param.size() + tail.size());
-    for (size_t i = 0; i < param.size(); ++i)
-    {
-        if (param[i] == L'%' && i + 1 < param.size())
-        {
-            if (param[i + 1] == L's')
-            {
-                out += tail;
-                ++i;
-                continue;
-            }
-            if (param[i + 1] == L'%')
-            {
-                out += L'%';
-                ++i;
-                continue;
-            }
-        }
-        out += param[i];
-    }
-    return out;
-}
+#include "launcher/settings/AppEntry.h"
 
 CDownloadAction CDownloadAction::FromRegistry()
 {

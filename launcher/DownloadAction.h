@@ -20,6 +20,3 @@ public:
     std::wstring m_strParam;
 };
 
-// printf-like substitution of the tail for "%s" ("%%" gives "%"), without handing the
-// installer's text to printf as a format: any other directive stays as written.
-std::wstring SubstituteTail(const std::wstring& param, const std::wstring& tail);

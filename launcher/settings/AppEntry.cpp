@@ -67,9 +67,7 @@ std::wstring ResolvePath(const ExecInfo& info)
     return info.exe.empty() ? base : JoinPath(base, info.exe);
 }
 
-// The tail stands for every "%s" and "%%" becomes "%". The text is never handed to a printf
-// function: a stray directive there would read arguments that do not exist.
-static std::wstring SubstituteTail(const std::wstring& param, const std::wstring& tail)
+std::wstring SubstituteTail(const std::wstring& param, const std::wstring& tail)
 {
     std::wstring result;
     result.reserve(param.size() + tail.size());
@@ -104,7 +102,7 @@ HRESULT ResolveLaunch(const ExecInfo& info, const std::wstring& tail, std::wstri
     return S_OK;
 }
 
-static bool PathExists(const std::wstring& path)
+bool PathExists(const std::wstring& path)
 {
     return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -40,6 +40,13 @@ inline bool operator!=(const AppEntry& a, const AppEntry& b) { return !(a == b);
 #define APPENTRY_NAME_CUSTOM L"Custom"
 #define APPENTRY_NAME_NOT_SELECTED L"Not Selected"
 
+// printf-like substitution of the tail for "%s" ("%%" gives "%"), without handing the
+// installer's text to printf as a format: any other directive stays as written.
+std::wstring SubstituteTail(const std::wstring& param, const std::wstring& tail);
+
+// True when a file or folder exists at path (never for an empty path).
+bool PathExists(const std::wstring& path);
+
 // Folder or path of a location, with exe joined on; empty when it cannot be located.
 std::wstring ResolvePath(const ExecInfo& info);
 

@@ -181,3 +181,21 @@ TEST(ErrorMessageTest, ExpandsTheThreeEscapes)
     EXPECT_EQ(L"a\nb\rc\td\\x\\", ExpandErrorMessageEscapes(L"a\\nb\\rc\\td\\x\\"));
 }
 }  // namespace
+
+TEST(SubstituteTail, ReplacesOnlyTheTailDirective)
+{
+    struct Case
+    {
+        const wchar_t* pszParam;
+        const wchar_t* pszExpected;
+    } cases[] = {
+        {L"/d %s", L"/d F:"},
+        {L"%s %s", L"F: F:"},
+        {L"100%% /d %s", L"100% /d F:"},
+        // Anything printf would read an argument for stays literal rather than reading garbage.
+        {L"%d %n %x %s", L"%d %n %x F:"},
+        {L"trailing %", L"trailing %"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.pszExpected, SubstituteTail(c.pszParam, L"F:")) << c.pszParam;
+}
