@@ -38,21 +38,25 @@ std::string WideToAnsi(const std::wstring& str, UINT codePage)
     return WideToCodePage(str.data(), str.size(), codePage);
 }
 
-std::wstring FormatString(const wchar_t* pszFormat, ...)
+std::wstring FormatStringV(const wchar_t* pszFormat, va_list args)
 {
-    va_list args;
-    va_start(args, pszFormat);
     va_list copy;
     va_copy(copy, args);
     const int cch = _vscwprintf(pszFormat, copy);
     va_end(copy);
-    std::wstring out;
-    if (cch > 0)
-    {
-        std::vector<wchar_t> buf(static_cast<size_t>(cch) + 1);
-        _vsnwprintf(buf.data(), buf.size(), pszFormat, args);
-        out.assign(buf.data(), static_cast<size_t>(cch));
-    }
+    if (cch <= 0)
+        return std::wstring();
+    std::wstring out(static_cast<size_t>(cch) + 1, L'\0');
+    _vsnwprintf(&out[0], out.size(), pszFormat, args);
+    out.resize(static_cast<size_t>(cch));
+    return out;
+}
+
+std::wstring FormatString(const wchar_t* pszFormat, ...)
+{
+    va_list args;
+    va_start(args, pszFormat);
+    std::wstring out = FormatStringV(pszFormat, args);
     va_end(args);
     return out;
 }

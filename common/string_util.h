@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <cstdarg>
 #include <string>
 
 // Conversions between the programs' UTF-16 text and on-disk encodings.
@@ -11,8 +12,9 @@ std::string WideToUtf8(const wchar_t* pData, size_t cchData);
 inline std::string WideToUtf8(const std::wstring& str) { return WideToUtf8(str.data(), str.size()); }
 std::string WideToAnsi(const std::wstring& str, UINT codePage = CP_ACP);
 
-// printf-style formatting into a std::wstring.
+// printf-style formatting into a std::wstring, whatever its length.
 std::wstring FormatString(const wchar_t* pszFormat, ...);
+std::wstring FormatStringV(const wchar_t* pszFormat, va_list args);
 
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
 std::wstring ToLower(std::wstring str);

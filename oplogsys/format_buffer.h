@@ -1,8 +1,9 @@
 #pragma once
-// Internal: the fixed-size formatting every log operation shares.
+// The fixed-size formatting every log operation shares.
 #include <windows.h>
 #include <cstdarg>
 #include <cwchar>
+#include <string>
 
 namespace opLogSys
 {
@@ -30,6 +31,15 @@ inline void Format(wchar_t* pszBuffer, size_t cchBuffer, const wchar_t* pszForma
     va_start(args, pszFormat);
     FormatV(pszBuffer, cchBuffer, pszFormat, args);
     va_end(args);
+}
+
+// The text as every log call formats it, cut at kFormatChars - 1 characters: for wrappers that
+// keep the text or hand it on as one line.
+inline std::wstring FormatLineV(const wchar_t* pszFormat, va_list args)
+{
+    wchar_t szText[kFormatChars];
+    FormatV(szText, kFormatChars, pszFormat, args);
+    return szText;
 }
 
 // An error line with its place in the source: "%05d:[%s] %s" with line, source and text.

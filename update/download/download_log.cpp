@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cwchar>
 
+#include "oplogsys/format_buffer.h"
+
 CDownloadMethodLog::CDownloadMethodLog(const wchar_t* pszMethod, long* plResult) noexcept
     : m_log(kDownloadLogSubject, opLogSys::kMethodLevel, pszMethod, plResult)
 {
@@ -28,14 +30,11 @@ void CDownloadMethodLog::DebugPrintf(const wchar_t* pszFormat, ...)
 
 void CDownloadMethodLog::ErrorPrintf(const wchar_t* pszFormat, ...)
 {
-    // The log's own formatted lines stop at 1023 characters as well.
-    wchar_t szText[1024];
     va_list args;
     va_start(args, pszFormat);
-    _vsnwprintf(szText, 1023, pszFormat, args);
+    const std::wstring strText = opLogSys::Common::FormatLineV(pszFormat, args);
     va_end(args);
-    szText[1023] = L'\0';
-    m_log.Error(szText);
+    m_log.Error(strText.c_str());
 }
 
 std::wstring SystemErrorText(DWORD dwError)

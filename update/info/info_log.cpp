@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 
+#include "oplogsys/format_buffer.h"
 #include "update/info/zep_backend_log.h"
 
 class CInfoMethodLog::CImpl
@@ -40,11 +41,9 @@ void CInfoMethodLog::ErrorPrintf(const wchar_t* pszFormat, ...)
         return;
     va_list args;
     va_start(args, pszFormat);
-    wchar_t szText[1024];
-    _vsnwprintf(szText, _countof(szText) - 1, pszFormat, args);
-    szText[_countof(szText) - 1] = L'\0';
+    const std::wstring strText = opLogSys::Common::FormatLineV(pszFormat, args);
     va_end(args);
-    m_impl->m_log.ErrorPrintf(L"%s", szText);
+    m_impl->m_log.Error(strText.c_str());
 }
 
 void CInfoMethodLog::Trace(const std::wstring& strText)

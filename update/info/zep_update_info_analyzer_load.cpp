@@ -6,6 +6,7 @@
 #include "common/scoped_variant.h"
 #include "common/string_util.h"
 #include "common/unique_resource.h"
+#include "oplogsys/format_buffer.h"
 #include "update/info/info_file_format.h"
 #include "update/info/info_log.h"
 #include "update/info/zep_update_info_analyzer.h"
@@ -32,12 +33,9 @@ public:
     {
         va_list args;
         va_start(args, pszFormat);
-        wchar_t szLine[1024];
-        _vsnwprintf(szLine, _countof(szLine) - 1, pszFormat, args);
-        szLine[_countof(szLine) - 1] = L'\0';
+        const std::wstring strLine = opLogSys::Common::FormatLineV(pszFormat, args);
         va_end(args);
-        m_log.ErrorPrintf(L"%s", szLine);
-        m_lines.push_back(szLine);
+        Error(strLine.c_str());
     }
     void Diagnose(const std::wstring& strText) { m_diagnosis = strText; }
 

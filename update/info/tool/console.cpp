@@ -30,20 +30,6 @@ void WriteTo(DWORD dwStdHandle, const std::wstring& strText)
     const std::string strUtf8 = WideToUtf8(strCrLf);
     ::WriteFile(h, strUtf8.data(), static_cast<DWORD>(strUtf8.size()), &dwWritten, nullptr);
 }
-
-std::wstring VFormat(const wchar_t* pszFormat, va_list args)
-{
-    va_list copy;
-    va_copy(copy, args);
-    const int cch = _vscwprintf(pszFormat, copy);
-    va_end(copy);
-    if (cch <= 0)
-        return std::wstring();
-    std::wstring str(static_cast<size_t>(cch) + 1, L'\0');
-    _vsnwprintf(&str[0], str.size(), pszFormat, args);
-    str.resize(static_cast<size_t>(cch));
-    return str;
-}
 }  // namespace
 
 void ConsoleOut(const std::wstring& strText)
@@ -60,7 +46,7 @@ void ConsoleOutPrintf(const wchar_t* pszFormat, ...)
 {
     va_list args;
     va_start(args, pszFormat);
-    ConsoleOut(VFormat(pszFormat, args));
+    ConsoleOut(FormatStringV(pszFormat, args));
     va_end(args);
 }
 
@@ -68,6 +54,6 @@ void ConsoleErrPrintf(const wchar_t* pszFormat, ...)
 {
     va_list args;
     va_start(args, pszFormat);
-    ConsoleErr(VFormat(pszFormat, args));
+    ConsoleErr(FormatStringV(pszFormat, args));
     va_end(args);
 }
