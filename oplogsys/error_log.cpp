@@ -25,11 +25,6 @@ long CErrorLog::Write(const wchar_t* pszText)
     wchar_t szHeader[64];
     Common::Format(szHeader, 64, L"[%04d/%02d/%02d %02d:%02d:%02d][%X] ", st.wYear, st.wMonth, st.wDay, st.wHour,
                    st.wMinute, st.wSecond, ::GetCurrentProcessId());
-    m_pIO->Lock();
-    m_pIO->Write(szHeader);
-    const long nResult = m_pIO->Write(pszText ? pszText : L"");
-    m_pIO->Write(L"\r\n");
-    m_pIO->Unlock();
-    return nResult;
+    return WriteHeadedLine(*m_pIO, szHeader, pszText);
 }
 }  // namespace opLogSys

@@ -70,12 +70,7 @@ long CLog::Write(const wchar_t* pszText)
         *p++ = L'\x2502';
     *p = L'\0';
 
-    m_pIO->Lock();
-    m_pIO->Write(szHeader);
-    const long nResult = m_pIO->Write(pszText ? pszText : L"");
-    m_pIO->Write(L"\r\n");
-    m_pIO->Unlock();
-    return nResult;
+    return WriteHeadedLine(*m_pIO, szHeader, pszText);
 }
 
 long CLog::BeginBlock()
