@@ -75,23 +75,8 @@ LRESULT CExStatic::WindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:
-    {
-        PAINTSTRUCT ps;
-        HDC hdc = ::BeginPaint(GetHwnd(), &ps);
-        if (hdc)
-        {
-            RECT rc;
-            ::GetClientRect(GetHwnd(), &rc);
-            COffscreenDC offscreen(hdc, rc.right, rc.bottom);
-            if (offscreen.IsValid())
-            {
-                Render(offscreen.GetDC());
-                offscreen.Commit();
-            }
-        }
-        ::EndPaint(GetHwnd(), &ps);
+        skin::PaintBuffered(GetHwnd(), [this](HDC hdc) { Render(hdc); });
         return 0;
-    }
     case WM_PRINTCLIENT:
         Render(reinterpret_cast<HDC>(wParam));
         return 0;

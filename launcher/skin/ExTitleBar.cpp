@@ -261,27 +261,8 @@ LRESULT CExTitleBar::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
         EraseBackground(reinterpret_cast<HDC>(wParam));
         return 1;
     case WM_PAINT:
-    {
-        PAINTSTRUCT ps;
-        HDC hdc = ::BeginPaint(m_hwnd, &ps);
-        if (hdc)
-        {
-            RECT rc;
-            ::GetClientRect(m_hwnd, &rc);
-            COffscreenDC offscreen(hdc, rc.right, rc.bottom);
-            if (offscreen.IsValid())
-            {
-                Render(offscreen.GetDC());
-                offscreen.Commit();
-            }
-            else
-            {
-                Render(hdc);
-            }
-        }
-        ::EndPaint(m_hwnd, &ps);
+        skin::PaintBuffered(m_hwnd, [this](HDC hdc) { Render(hdc); });
         return 0;
-    }
     case WM_PRINTCLIENT:
         Render(reinterpret_cast<HDC>(wParam));
         return 0;

@@ -131,4 +131,26 @@ bool DrawStretched(HDC hdc, HBITMAP hbm, const RECT& rc) noexcept
     }
     return bOk != FALSE;
 }
+
+void PaintBuffered(HWND hwnd, const std::function<void(HDC)>& render)
+{
+    PAINTSTRUCT ps;
+    HDC hdc = ::BeginPaint(hwnd, &ps);
+    if (hdc)
+    {
+        RECT rc;
+        ::GetClientRect(hwnd, &rc);
+        COffscreenDC offscreen(hdc, rc.right, rc.bottom);
+        if (offscreen.IsValid())
+        {
+            render(offscreen.GetDC());
+            offscreen.Commit();
+        }
+        else
+        {
+            render(hdc);
+        }
+    }
+    ::EndPaint(hwnd, &ps);
+}
 }  // namespace skin

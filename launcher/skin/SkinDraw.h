@@ -3,6 +3,8 @@
 // step, and the parent's background under a control drawn transparently over it.
 #include <windows.h>
 
+#include <functional>
+
 #include "common/unique_resource.h"
 
 // A memory DC with a compatible bitmap of the given size; Commit copies it to the target.
@@ -45,4 +47,7 @@ SIZE BitmapSize(HBITMAP hbm) noexcept;
 bool DrawTransparent(HDC hdc, HBITMAP hbm, int x, int y, COLORREF crTransparent) noexcept;
 // Stretches hbm over rc.
 bool DrawStretched(HDC hdc, HBITMAP hbm, const RECT& rc) noexcept;
+// Answers WM_PAINT: render draws the whole client area into an off-screen buffer, which then
+// reaches the window in one copy (render draws on the window itself when no buffer can be made).
+void PaintBuffered(HWND hwnd, const std::function<void(HDC)>& render);
 }  // namespace skin
