@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "common/unique_resource.h"
+#include "common/file_util.h"
 
 namespace
 {
@@ -21,19 +21,6 @@ int HexDigit(char c)
     return -1;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& text)
-{
-    text.clear();
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    char buf[4096];
-    DWORD cbRead = 0;
-    while (::ReadFile(file.Get(), buf, sizeof(buf), &cbRead, nullptr) && cbRead > 0)
-        text.append(buf, cbRead);
-    return true;
-}
 }  // namespace
 
 bool CExecScsiEmulated::ParseInquiryMap(const std::string& text, std::map<int, std::vector<BYTE>>& responses)
@@ -84,7 +71,7 @@ void CExecScsiEmulated::Reload()
         return;
     std::string text;
     std::map<int, std::vector<BYTE>> responses;
-    if (ReadWholeFile(m_mapFile, text))
+    if (ReadWholeFile(m_mapFile, text) == ERROR_SUCCESS)
         ParseInquiryMap(text, responses);
     m_responses.swap(responses);
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <vector>
 
+#include "common/file_util.h"
 #include "common/module_path.h"
 #include "common/unique_resource.h"
 
@@ -152,19 +153,7 @@ bool WriteFileBytes(const std::wstring& path, const void* pData, size_t cb)
     return ::WriteFile(file.Get(), pData, static_cast<DWORD>(cb), &written, nullptr) && written == cb;
 }
 
-bool ReadFileBytes(const std::wstring& path, std::string& data)
-{
-    data.clear();
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    char buf[65536];
-    DWORD got = 0;
-    while (::ReadFile(file.Get(), buf, sizeof(buf), &got, nullptr) && got > 0)
-        data.append(buf, got);
-    return true;
-}
+bool ReadFileBytes(const std::wstring& path, std::string& data) { return ReadWholeFile(path, data) == ERROR_SUCCESS; }
 
 CRegistrySandboxSuspension::CRegistrySandboxSuspension()
 {

@@ -1,8 +1,8 @@
 #include "update/download/proxy_discovery.h"
 
 #include <cwchar>
-#include <vector>
 
+#include "common/file_util.h"
 #include "common/string_util.h"
 #include "common/unique_resource.h"
 
@@ -15,18 +15,8 @@ const wchar_t kFirefoxFolder[] = L"\\Application Data\\Mozilla\\Firefox\\";
 bool ReadAnsiTextFile(const std::wstring& strPath, std::wstring& strText)
 {
     strText.clear();
-    UniqueHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    LARGE_INTEGER size = {};
-    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxProfileFileBytes)
-        return false;
-    std::vector<char> bytes(static_cast<size_t>(size.QuadPart));
-    DWORD cbRead = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &cbRead, nullptr) ||
-         cbRead != bytes.size()))
+    std::string bytes;
+    if (ReadWholeFile(strPath, bytes, kMaxProfileFileBytes) != ERROR_SUCCESS)
         return false;
     if (bytes.empty())
         return true;

@@ -3,6 +3,7 @@
 
 #include "common/com_init.h"
 #include "common/scope_exit.h"
+#include "common/file_util.h"
 #include "common/string_util.h"
 #include "common/unique_resource.h"
 #include "update/info/info_file_format.h"
@@ -13,6 +14,8 @@
 
 namespace
 {
+const uint64_t kMaxBodyBytes = 64 * 1024 * 1024;
+
 enum PublishExit
 {
     ePublishOk = 0,
@@ -21,36 +24,6 @@ enum PublishExit
     ePublishOutputFailed = 3,
 };
 
-bool ReadWholeFile(const std::wstring& strPath, std::string& data, DWORD& dwError)
-{
-    UniqueHandle file(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-    {
-        dwError = ::GetLastError();
-        return false;
-    }
-    LARGE_INTEGER liSize = {};
-    if (!::GetFileSizeEx(file.Get(), &liSize) || liSize.QuadPart > 64 * 1024 * 1024)
-    {
-        dwError = liSize.QuadPart > 0 ? ERROR_FILE_TOO_LARGE : ::GetLastError();
-        return false;
-    }
-    data.resize(static_cast<size_t>(liSize.QuadPart));
-    DWORD cbRead = 0;
-    while (cbRead < data.size())
-    {
-        DWORD cbChunk = 0;
-        if (!::ReadFile(file.Get(), &data[cbRead], static_cast<DWORD>(data.size() - cbRead), &cbChunk, nullptr) ||
-            cbChunk == 0)
-        {
-            dwError = ::GetLastError();
-            return false;
-        }
-        cbRead += cbChunk;
-    }
-    return true;
-}
 
 bool WriteWholeFile(const std::wstring& strPath, const std::string& data, DWORD& dwError)
 {
@@ -158,8 +131,8 @@ int RunPublish(int argc, wchar_t** argv)
     const std::wstring strOutRoot = FullPath(cmd.Positionals()[1]);
 
     std::string body;
-    DWORD dwError = 0;
-    if (!ReadWholeFile(strBodyPath, body, dwError))
+    DWORD dwError = ReadWholeFile(strBodyPath, body, kMaxBodyBytes);
+    if (dwError != ERROR_SUCCESS)
     {
         ConsoleErrPrintf(L"zepinfo publish: cannot read %s: %s\n", strBodyPath.c_str(), SystemMessage(dwError).c_str());
         return ePublishUsage;
