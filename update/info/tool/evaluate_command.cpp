@@ -71,22 +71,12 @@ int RunEvaluate(int argc, wchar_t** argv)
                       L"extension-key", L"production-mode", L"mode", L"os-name", L"os-version", L"os-edition",
                       L"os-service-pack"},
                      {L"help"});
-    std::wstring strError;
-    if (!cmd.Parse(argc, argv, 2, strError))
-    {
-        ConsoleErr(L"zepinfo evaluate: " + strError + L"\n(see zepinfo evaluate --help)\n");
-        return eEvaluateUsage;
-    }
-    if (cmd.Has(L"help"))
-    {
-        PrintEvaluateHelp();
-        return 0;
-    }
-    if (cmd.Positionals().size() != 1 || !cmd.Has(L"service") || !cmd.Has(L"category"))
-    {
-        ConsoleErr(L"zepinfo evaluate: needs --service, --category and one FILE\n(see zepinfo evaluate --help)\n");
-        return eEvaluateUsage;
-    }
+    const ECommandStart start = StartCommand(
+        L"evaluate", cmd, argc, argv, PrintEvaluateHelp,
+        [](const CCommandLine& c) { return c.Positionals().size() == 1 && c.Has(L"service") && c.Has(L"category"); },
+        L"needs --service, --category and one FILE");
+    if (start != ECommandStart::Run)
+        return start == ECommandStart::HelpShown ? 0 : eEvaluateUsage;
     const std::wstring strMode = ToLower(cmd.Get(L"mode", L"auto"));
     const std::wstring strProduction = ToLower(cmd.Get(L"production-mode", L"release"));
     if ((strMode != L"auto" && strMode != L"manual") || (strProduction != L"release" && strProduction != L"debug"))

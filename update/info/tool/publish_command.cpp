@@ -94,22 +94,11 @@ void PrintPublishHelp()
 int RunPublish(int argc, wchar_t** argv)
 {
     CCommandLine cmd({L"service", L"category", L"digest"}, {L"help"});
-    std::wstring strError;
-    if (!cmd.Parse(argc, argv, 2, strError))
-    {
-        ConsoleErr(L"zepinfo publish: " + strError + L"\n(see zepinfo publish --help)\n");
-        return ePublishUsage;
-    }
-    if (cmd.Has(L"help"))
-    {
-        PrintPublishHelp();
-        return ePublishOk;
-    }
-    if (cmd.Positionals().size() != 2)
-    {
-        ConsoleErr(L"zepinfo publish: needs BODY.xml and OUTROOT\n(see zepinfo publish --help)\n");
-        return ePublishUsage;
-    }
+    const ECommandStart start =
+        StartCommand(L"publish", cmd, argc, argv, PrintPublishHelp,
+                     [](const CCommandLine& c) { return c.Positionals().size() == 2; }, L"needs BODY.xml and OUTROOT");
+    if (start != ECommandStart::Run)
+        return start == ECommandStart::HelpShown ? ePublishOk : ePublishUsage;
     const std::wstring strService = cmd.Get(L"service");
     const std::wstring strCategory = cmd.Get(L"category");
     if (!CheckPathSegment(L"service", strService) || !CheckPathSegment(L"category", strCategory))

@@ -98,25 +98,39 @@ bool CheckPathSegment(const wchar_t* pszWhat, const std::wstring& strValue)
     return true;
 }
 
-int RunVerify(int argc, wchar_t** argv)
+ECommandStart StartCommand(const wchar_t* pszName, CCommandLine& cmd, int argc, wchar_t** argv,
+                           void (*pfnPrintHelp)(), const std::function<bool(const CCommandLine&)>& bArgumentsOk,
+                           const wchar_t* pszNeeds)
 {
-    CCommandLine cmd({L"service", L"category"}, {L"help"});
+    const std::wstring strName = pszName;
     std::wstring strError;
     if (!cmd.Parse(argc, argv, 2, strError))
     {
-        ConsoleErr(L"zepinfo verify: " + strError + L"\n(see zepinfo verify --help)\n");
-        return 1;
+        ConsoleErr(L"zepinfo " + strName + L": " + strError + L"\n(see zepinfo " + strName + L" --help)\n");
+        return ECommandStart::UsageError;
     }
     if (cmd.Has(L"help"))
     {
-        PrintVerifyHelp();
-        return 0;
+        pfnPrintHelp();
+        return ECommandStart::HelpShown;
     }
-    if (cmd.Positionals().size() != 1 || !cmd.Has(L"service") || !cmd.Has(L"category"))
+    if (!bArgumentsOk(cmd))
     {
-        ConsoleErr(L"zepinfo verify: needs --service, --category and one FILE\n(see zepinfo verify --help)\n");
-        return 1;
+        ConsoleErr(L"zepinfo " + strName + L": " + pszNeeds + L"\n(see zepinfo " + strName + L" --help)\n");
+        return ECommandStart::UsageError;
     }
+    return ECommandStart::Run;
+}
+
+int RunVerify(int argc, wchar_t** argv)
+{
+    CCommandLine cmd({L"service", L"category"}, {L"help"});
+    const ECommandStart start = StartCommand(
+        L"verify", cmd, argc, argv, PrintVerifyHelp,
+        [](const CCommandLine& c) { return c.Positionals().size() == 1 && c.Has(L"service") && c.Has(L"category"); },
+        L"needs --service, --category and one FILE");
+    if (start != ECommandStart::Run)
+        return start == ECommandStart::HelpShown ? 0 : 1;
 
     CComInitScope com;
     CZepUpdateInfoAnalyzer analyzer;
