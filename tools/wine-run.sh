@@ -4,10 +4,12 @@
 # wine-run.sh [--test] PROGRAM ARGS...
 # --test (CTest's emulator): a test program always prints before it can fail, so a run that
 # ends with an error and no output at all never reached the program (Wine failed to start the
-# process); such a start is tried again, at most twice, and said so on standard error.
+# process); such a start is tried again, at most twice, and said so on standard error. A failing
+# test run ends with a line giving the exit code and the time it took.
 set -u
+test_run=0
 starts=1
-if [ "${1:-}" = "--test" ]; then starts=3; shift; fi
+if [ "${1:-}" = "--test" ]; then test_run=1; starts=3; shift; fi
 exe=$1; shift
 
 # The build folder is the nearest parent of the program that holds CMakeCache.txt.
@@ -39,7 +41,7 @@ for attempt in $(seq "$starts"); do
 done
 cat "$out"
 cat "$err" >&2
-if [ $rc -ne 0 ]; then
+if [ $rc -ne 0 ] && [ $test_run -eq 1 ]; then
   echo "wine-run: $(basename "$exe") ended with exit code $rc after $((($(date +%s%N) - began) / 1000000)) ms" >&2
 fi
 exit $rc
