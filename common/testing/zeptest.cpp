@@ -91,9 +91,8 @@ const std::wstring& TestTempDir() { return g_state.tempDir; }
 
 std::wstring ExeDir() { return ModuleFolder(); }
 
-bool RunProcess(const std::wstring& commandLine, DWORD dwTimeoutMs, DWORD& dwExitCode)
+bool StartProcess(const std::wstring& commandLine, UniqueHandle& process, DWORD* pdwId)
 {
-    dwExitCode = static_cast<DWORD>(-1);
     std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
     cmd.push_back(L'\0');
     STARTUPINFOW si = {};
@@ -101,7 +100,19 @@ bool RunProcess(const std::wstring& commandLine, DWORD dwTimeoutMs, DWORD& dwExi
     PROCESS_INFORMATION pi = {};
     if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
-    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    ::CloseHandle(pi.hThread);
+    process.Reset(pi.hProcess);
+    if (pdwId)
+        *pdwId = pi.dwProcessId;
+    return true;
+}
+
+bool RunProcess(const std::wstring& commandLine, DWORD dwTimeoutMs, DWORD& dwExitCode)
+{
+    dwExitCode = static_cast<DWORD>(-1);
+    UniqueHandle process;
+    if (!StartProcess(commandLine, process))
+        return false;
     if (::WaitForSingleObject(process.Get(), dwTimeoutMs) != WAIT_OBJECT_0)
     {
         ::TerminateProcess(process.Get(), 0xDEAD);

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <string>
 
+#include "common/unique_resource.h"
+
 namespace zeptest
 {
 // The current test's own temp folder (with trailing backslash); created before the test,
@@ -13,6 +15,9 @@ const std::wstring& TestTempDir();
 // The folder of the running test executable (with trailing backslash); helper programs
 // built beside the tests live here.
 std::wstring ExeDir();
+
+// Starts a program without waiting for it; process receives its handle, pdwId its id.
+bool StartProcess(const std::wstring& commandLine, UniqueHandle& process, DWORD* pdwId = nullptr);
 
 // Starts a program and waits for it. Returns false when it could not be started or did not end
 // within dwTimeoutMs (it is then terminated); dwExitCode receives its exit code.

@@ -24,16 +24,7 @@ bool Start(const std::wstring& arguments, CChild& child)
     std::wstring cmd = L"\"" + zeptest::ExeDir() + L"Tolvik.exe\"";
     if (!arguments.empty())
         cmd += L" " + arguments;
-    std::vector<wchar_t> buf(cmd.begin(), cmd.end());
-    buf.push_back(L'\0');
-    STARTUPINFOW si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return false;
-    ::CloseHandle(pi.hThread);
-    child.process.Reset(pi.hProcess);
-    child.dwPid = pi.dwProcessId;
-    return true;
+    return zeptest::StartProcess(cmd, child.process, &child.dwPid);
 }
 
 void PumpFor(DWORD dwMs)

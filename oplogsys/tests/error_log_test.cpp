@@ -210,13 +210,9 @@ TEST(ErrorLogTest, TwoProcessesAppendWithoutLoss)
     UniqueHandle processes[2];
     for (int i = 0; i < 2; ++i)
     {
-        std::wstring strCommand = L"\"" + zeptest::ExeDir() + L"oplogsys_error_writer.exe\" \"" + strPath + L"\" " +
+        const std::wstring strCommand = L"\"" + zeptest::ExeDir() + L"oplogsys_error_writer.exe\" \"" + strPath + L"\" " +
                                   std::to_wstring(nLines) + L" " + tags[i];
-        STARTUPINFOW si = {sizeof(si)};
-        PROCESS_INFORMATION pi = {};
-        ASSERT_TRUE(::CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-        ::CloseHandle(pi.hThread);
-        processes[i].Reset(pi.hProcess);
+        ASSERT_TRUE(zeptest::StartProcess(strCommand, processes[i]));
     }
     for (auto& process : processes)
     {

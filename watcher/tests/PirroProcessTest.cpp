@@ -91,19 +91,7 @@ struct LaunchRecord
 class CChildProcess
 {
 public:
-    bool Start(const std::wstring& commandLine)
-    {
-        std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
-        cmd.push_back(L'\0');
-        STARTUPINFOW si = {sizeof(si)};
-        PROCESS_INFORMATION pi = {};
-        if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return false;
-        m_process.Reset(pi.hProcess);
-        m_thread.Reset(pi.hThread);
-        m_dwId = pi.dwProcessId;
-        return true;
-    }
+    bool Start(const std::wstring& commandLine) { return zeptest::StartProcess(commandLine, m_process, &m_dwId); }
     // True when it ended within the time.
     bool WaitForExit(DWORD dwMs) const { return ::WaitForSingleObject(m_process.Get(), dwMs) == WAIT_OBJECT_0; }
     DWORD ExitCode() const
@@ -125,7 +113,6 @@ public:
 
 private:
     UniqueHandle m_process;
-    UniqueHandle m_thread;
     DWORD m_dwId = 0;
 };
 
