@@ -151,11 +151,9 @@ HICON CExTitleBar::SmallIcon()
     return hIcon;
 }
 
-void CExTitleBar::EraseBackground(HDC hdc)
+std::vector<RECT> CExTitleBar::ButtonRects() const
 {
-    RECT rc;
-    ::GetClientRect(m_hwnd, &rc);
-    const int nSaved = ::SaveDC(hdc);
+    std::vector<RECT> rects;
     for (CCaptionButton* pButton : {m_pClose.get(), m_pMinimize.get()})
     {
         if (!pButton || !pButton->GetHwnd())
@@ -163,8 +161,18 @@ void CExTitleBar::EraseBackground(HDC hdc)
         RECT rcButton;
         ::GetWindowRect(pButton->GetHwnd(), &rcButton);
         ::MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&rcButton), 2);
-        ::ExcludeClipRect(hdc, rcButton.left, rcButton.top, rcButton.right, rcButton.bottom);
+        rects.push_back(rcButton);
     }
+    return rects;
+}
+
+void CExTitleBar::EraseBackground(HDC hdc)
+{
+    RECT rc;
+    ::GetClientRect(m_hwnd, &rc);
+    const int nSaved = ::SaveDC(hdc);
+    for (const RECT& rcButton : ButtonRects())
+        ::ExcludeClipRect(hdc, rcButton.left, rcButton.top, rcButton.right, rcButton.bottom);
     skin::FillSolid(hdc, rc, kFillColor);
     ::RestoreDC(hdc, nSaved);
 }
@@ -184,13 +192,8 @@ void CExTitleBar::Render(HDC hdc)
         xText = kIconLeft + kIconSize + kTextGap;
     }
     int xRight = rc.right - kButtonMargin;
-    for (CCaptionButton* pButton : {m_pClose.get(), m_pMinimize.get()})
+    for (const RECT& rcButton : ButtonRects())
     {
-        if (!pButton || !pButton->GetHwnd())
-            continue;
-        RECT rcButton;
-        ::GetWindowRect(pButton->GetHwnd(), &rcButton);
-        ::MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&rcButton), 2);
         if (rcButton.left - kButtonMargin < xRight)
             xRight = rcButton.left - kButtonMargin;
     }

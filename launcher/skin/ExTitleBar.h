@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "common/unique_resource.h"
 
@@ -40,6 +41,8 @@ private:
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
     void LayoutButtons();
     void EraseBackground(HDC hdc);
+    // The caption buttons that exist, each with its rectangle in this strip's client coordinates.
+    std::vector<RECT> ButtonRects() const;
     HICON SmallIcon();
 
     HWND m_hwnd = nullptr;
