@@ -1,9 +1,0 @@
-#include "launcher/skin/BitmapCache2.h"
-
-CSkinBitmap* CBitmapCache2::getBitmap(int nKey)
-{
-    std::unique_ptr<CSkinBitmap>& pSlot = m_mapBitmaps[nKey];
-    if (!pSlot)
-        pSlot.reset(new CSkinBitmap());
-    return pSlot.get();
-}
