@@ -4,7 +4,6 @@
 #include <shlwapi.h>
 #include <cstdlib>
 #include <cstring>
-#include "oplogsys/file_flusher.h"
 #include "oplogsys/format_buffer.h"
 #include "oplogsys/subject_log.h"
 
@@ -18,6 +17,7 @@ const size_t kAnsiBytes = 1024;
 // A long block is written out in pieces rather than held whole.
 const size_t kMaxPendingBytes = 64 * 1024;
 const int kMaxNumberedName = 99;
+const size_t kMaxPathChars = 255;
 
 bool IsDirectory(const std::wstring& strPath)
 {
@@ -53,6 +53,14 @@ std::wstring NumberedName(const std::wstring& strPath, int nNumber)
     wchar_t szPath[Common::kFormatChars];
     Common::Format(szPath, Common::kFormatChars, L"%s%s%s[%02d]%s", szDrive, szDir, szBase, nNumber, szExt);
     return szPath;
+}
+
+// "<dir><subject>-<time>.log", or empty when it would not fit: a cut path would name some other
+// file or folder.
+std::wstring LogFilePath(const std::wstring& strDir, const wchar_t* pszSubject, const wchar_t* pszTime)
+{
+    std::wstring strPath = strDir + (pszSubject ? pszSubject : L"") + L"-" + pszTime + L".log";
+    return strPath.size() <= kMaxPathChars ? strPath : std::wstring();
 }
 }  // namespace
 
@@ -95,23 +103,18 @@ std::wstring CFileIO::ResolveLocation(const std::wstring& strLocation)
 CFileIO::CFileIO(const wchar_t* pszSubject, bool bAutoFlush, const std::wstring& strLocation)
     : m_bAutoFlush(bAutoFlush), m_strLocation(strLocation)
 {
-    const std::wstring strDir = ResolveLocation(strLocation);
     SYSTEMTIME st;
     ::GetLocalTime(&st);
     wchar_t szTime[64];
     Common::Format(szTime, 64, L"%04d-%02d-%02d [%02d-%02d-%02d]", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
                    st.wSecond);
-    wchar_t szPath[256];
-    Common::Format(szPath, 256, L"%s%s-%s%s", strDir.c_str(), pszSubject ? pszSubject : L"", szTime, L".log");
-    m_strPath = szPath;
-    if (!m_bAutoFlush)
-        CFileFlusher::Instance().Register(this);
+    m_strPath = LogFilePath(ResolveLocation(strLocation), pszSubject, szTime);
+    if (m_strPath.empty())
+        m_strPath = LogFilePath(GetExecutableDir(), pszSubject, szTime);
 }
 
 CFileIO::~CFileIO()
 {
-    if (!m_bAutoFlush)
-        CFileFlusher::Instance().Unregister(this);
     // At process end a writer thread may have been stopped inside the lock: close without it then.
     const bool bLocked = m_lock.TryLockFor(500);
     if (m_hFile != INVALID_HANDLE_VALUE)
@@ -127,16 +130,6 @@ CFileIO::~CFileIO()
         m_lock.Unlock();
 }
 
-bool CFileIO::WritePendingNow() noexcept
-{
-    if (!m_lock.TryLockFor(0))
-        return true;
-    const bool bHadPending = m_cbPending != 0;
-    WritePending();
-    m_lock.Unlock();
-    return bHadPending;
-}
-
 std::wstring CFileIO::GetPath()
 {
     Common::CScopedLock<Common::CCriticalSection> lock(m_lock);
@@ -147,6 +140,8 @@ bool CFileIO::Open()
 {
     if (m_hFile != INVALID_HANDLE_VALUE)
         return true;
+    if (m_strPath.empty())
+        return false;
     // The name of the construction time; an earlier file of the same second gets a numbered
     // neighbour. A file that another writer holds open counts as taken too.
     const std::wstring strBase = m_strPath;
@@ -181,43 +176,62 @@ bool CFileIO::WritePending()
     return bOk != FALSE;
 }
 
+long CFileIO::WriteThrough(const void* pData, size_t cb)
+{
+    DWORD cbWritten = 0;
+    ::WriteFile(m_hFile, pData, static_cast<DWORD>(cb), &cbWritten, nullptr);
+    return static_cast<long>(cbWritten);
+}
+
+char* CFileIO::Reserve(size_t cb)
+{
+    if (m_cbPending + cb > kMaxPendingBytes)
+        WritePending();
+    if (m_cbPending + cb > m_cbPendingCapacity)
+    {
+        size_t cbWanted = m_cbPendingCapacity ? m_cbPendingCapacity : 4096;
+        while (cbWanted < m_cbPending + cb)
+            cbWanted *= 2;
+        char* pGrown = static_cast<char*>(realloc(m_pPending, cbWanted));
+        if (pGrown == nullptr)
+            return nullptr;
+        m_pPending = pGrown;
+        m_cbPendingCapacity = cbWanted;
+    }
+    return m_pPending + m_cbPending;
+}
+
 long CFileIO::AppendBytes(const void* pData, size_t cb)
 {
     if (!Open())
         return -1;
     if (cb == 0)
         return 0;
-    if (m_bAutoFlush && m_nLockDepth == 0)
+    if (m_nLockDepth == 0)
+        return WriteThrough(pData, cb);
+    char* pSpace = Reserve(cb);
+    if (pSpace == nullptr)
     {
-        DWORD cbWritten = 0;
-        ::WriteFile(m_hFile, pData, static_cast<DWORD>(cb), &cbWritten, nullptr);
-        return static_cast<long>(cbWritten);
+        // Without memory the bytes still reach the file, just not gathered.
+        WritePending();
+        return WriteThrough(pData, cb);
     }
-    if (m_cbPending == 0 && !m_bAutoFlush)
-        CFileFlusher::Instance().Schedule();
-    if (m_cbPending + cb > m_cbPendingCapacity)
+    memcpy(pSpace, pData, cb);
+    m_cbPending += cb;
+    return static_cast<long>(cb);
+}
+
+long CFileIO::AppendAnsi(const wchar_t* pszText)
+{
+    if (!Open())
+        return -1;
+    char* pSpace = m_nLockDepth > 0 ? Reserve(kAnsiBytes) : nullptr;
+    if (pSpace == nullptr)
     {
-        if (m_cbPending + cb > kMaxPendingBytes)
-            WritePending();
-        size_t cbWanted = m_cbPendingCapacity ? m_cbPendingCapacity : 4096;
-        while (cbWanted < m_cbPending + cb)
-            cbWanted *= 2;
-        if (cbWanted > m_cbPendingCapacity)
-        {
-            char* pGrown = static_cast<char*>(realloc(m_pPending, cbWanted));
-            if (pGrown == nullptr)
-            {
-                // Without memory the bytes still reach the file, just not batched.
-                WritePending();
-                DWORD cbWritten = 0;
-                ::WriteFile(m_hFile, pData, static_cast<DWORD>(cb), &cbWritten, nullptr);
-                return static_cast<long>(cbWritten);
-            }
-            m_pPending = pGrown;
-            m_cbPendingCapacity = cbWanted;
-        }
+        char szAnsi[kAnsiBytes];
+        return AppendBytes(szAnsi, Common::ToAnsi(pszText, szAnsi, kAnsiBytes));
     }
-    memcpy(m_pPending + m_cbPending, pData, cb);
+    const size_t cb = Common::ToAnsi(pszText, pSpace, kAnsiBytes);
     m_cbPending += cb;
     return static_cast<long>(cb);
 }
@@ -225,7 +239,8 @@ long CFileIO::AppendBytes(const void* pData, size_t cb)
 long CFileIO::Lock()
 {
     m_lock.Lock();
-    ++m_nLockDepth;
+    if (++m_nLockDepth == 1)
+        m_dwOwner.store(::GetCurrentThreadId(), std::memory_order_relaxed);
     return 1;
 }
 
@@ -233,8 +248,11 @@ long CFileIO::Unlock()
 {
     if (m_nLockDepth <= 0)
         return -1;
-    if (--m_nLockDepth == 0 && (m_bAutoFlush || m_cbPending >= kMaxPendingBytes))
+    if (--m_nLockDepth == 0)
+    {
         WritePending();
+        m_dwOwner.store(0, std::memory_order_relaxed);
+    }
     const long nDepth = m_nLockDepth;
     m_lock.Unlock();
     return nDepth;
@@ -253,10 +271,12 @@ long CFileIO::WriteLine(const wchar_t* pszText)
 
 long CFileIO::Write(const wchar_t* pszText)
 {
-    char szAnsi[kAnsiBytes];
-    const size_t cb = Common::ToAnsi(pszText, szAnsi, kAnsiBytes);
+    // The pieces of a line arrive while their writer holds the output: no second trip through
+    // the lock for them. Only the holder can see its own id here.
+    if (m_dwOwner.load(std::memory_order_relaxed) == ::GetCurrentThreadId())
+        return AppendAnsi(pszText);
     Common::CScopedLock<Common::CCriticalSection> lock(m_lock);
-    return AppendBytes(szAnsi, cb);
+    return AppendAnsi(pszText);
 }
 
 long CFileIO::Flush()

@@ -83,6 +83,47 @@ inline wchar_t* AppendHex(wchar_t* p, unsigned int nValue, int nWidth) noexcept
     return p;
 }
 
+// A line of at most kFormatChars - 1 characters put together piece by piece (cut, never overrun),
+// for lines too frequent to pay for printf.
+class CLineBuilder
+{
+public:
+    CLineBuilder() noexcept { m_szText[0] = L'\0'; }
+    CLineBuilder& Append(const wchar_t* pszText) noexcept
+    {
+        for (const wchar_t* p = pszText ? pszText : L""; *p && m_cch < kFormatChars - 1; ++p)
+            m_szText[m_cch++] = *p;
+        m_szText[m_cch] = L'\0';
+        return *this;
+    }
+    // "%08X"
+    CLineBuilder& AppendHex(unsigned long nValue) noexcept
+    {
+        wchar_t szDigits[9];
+        *Common::AppendHex(szDigits, static_cast<unsigned int>(nValue), 8) = L'\0';
+        return Append(szDigits);
+    }
+    // "%d"
+    CLineBuilder& AppendDec(long nValue) noexcept
+    {
+        wchar_t szDigits[12];
+        wchar_t* p = szDigits;
+        unsigned int nMagnitude = static_cast<unsigned int>(nValue);
+        if (nValue < 0)
+        {
+            *p++ = L'-';
+            nMagnitude = 0u - nMagnitude;
+        }
+        *Common::AppendDec(p, nMagnitude, 1) = L'\0';
+        return Append(szDigits);
+    }
+    const wchar_t* Text() const noexcept { return m_szText; }
+
+private:
+    wchar_t m_szText[kFormatChars];
+    size_t m_cch = 0;
+};
+
 // Text converted to the ANSI code page, at most cbBuffer - 1 bytes, never splitting a double-byte
 // character. Returns the byte count (pBuffer is terminated).
 size_t ToAnsi(const wchar_t* pszText, char* pBuffer, size_t cbBuffer) noexcept;

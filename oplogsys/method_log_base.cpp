@@ -44,9 +44,9 @@ void CMethodLogBase::Enter() noexcept
     if (pLog == nullptr)
         return;
     pLog->IncIndent();
-    wchar_t szLine[Common::kFormatChars];
-    Common::Format(szLine, Common::kFormatChars, L"\x250C %s()", m_pszMethod);
-    pLog->Write(szLine);
+    Common::CLineBuilder line;
+    line.Append(L"\x250C ").Append(m_pszMethod).Append(L"()");
+    pLog->Write(line.Text());
 }
 
 void CMethodLogBase::WriteExit(long nResult) noexcept
@@ -54,10 +54,11 @@ void CMethodLogBase::WriteExit(long nResult) noexcept
     ILog* pLog = ThreadLog();
     if (pLog == nullptr)
         return;
-    wchar_t szLine[Common::kFormatChars];
-    Common::Format(szLine, Common::kFormatChars, L"\x2514 %s() : return 0x%08X [%d]", m_pszMethod,
-                   static_cast<unsigned long>(nResult), nResult);
-    pLog->Write(szLine);
+    // "└ %s() : return 0x%08X [%d]", built by hand: every traced call writes it.
+    Common::CLineBuilder line;
+    line.Append(L"\x2514 ").Append(m_pszMethod).Append(L"() : return 0x").AppendHex(static_cast<unsigned long>(nResult));
+    line.Append(L" [").AppendDec(nResult).Append(L"]");
+    pLog->Write(line.Text());
     pLog->DecIndent();
 }
 
@@ -66,9 +67,9 @@ void CMethodLogBase::WriteSimpleExit() noexcept
     ILog* pLog = ThreadLog();
     if (pLog == nullptr)
         return;
-    wchar_t szLine[Common::kFormatChars];
-    Common::Format(szLine, Common::kFormatChars, L"\x2514 %s()", m_pszMethod);
-    pLog->Write(szLine);
+    Common::CLineBuilder line;
+    line.Append(L"\x2514 ").Append(m_pszMethod).Append(L"()");
+    pLog->Write(line.Text());
     pLog->DecIndent();
 }
 

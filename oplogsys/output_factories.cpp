@@ -30,6 +30,7 @@ namespace Ods
 {
 long COutputLogSystemFactory::COutputDebugStringIO::WriteLine(const wchar_t* pszText)
 {
+    Common::CScopedLock<Common::CCriticalSection> lock(m_lock);
     ::OutputDebugStringW(pszText ? pszText : L"");
     ::OutputDebugStringW(L"\n");
     return 0;
@@ -37,6 +38,7 @@ long COutputLogSystemFactory::COutputDebugStringIO::WriteLine(const wchar_t* psz
 
 long COutputLogSystemFactory::COutputDebugStringIO::Write(const wchar_t* pszText)
 {
+    Common::CScopedLock<Common::CCriticalSection> lock(m_lock);
     ::OutputDebugStringW(pszText ? pszText : L"");
     return 0;
 }

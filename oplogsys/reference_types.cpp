@@ -8,6 +8,40 @@ namespace opLogSys
 {
 namespace Common
 {
+namespace
+{
+// Log text is mostly ASCII, which every ANSI code page keeps as it is: those runs are copied, and
+// only the runs of other characters go through the system's conversion (a surrogate pair stays in
+// one run). False when the text does not fit; the caller then cuts it at a whole character.
+bool ToAnsiByRuns(const wchar_t* pszText, char* pBuffer, size_t cbBuffer, size_t& cbOut) noexcept
+{
+    size_t cb = 0;
+    const wchar_t* p = pszText;
+    while (*p)
+    {
+        if (*p < 0x80)
+        {
+            if (cb + 1 >= cbBuffer)
+                return false;
+            pBuffer[cb++] = static_cast<char>(*p++);
+            continue;
+        }
+        const wchar_t* pEnd = p;
+        while (*pEnd && *pEnd >= 0x80)
+            ++pEnd;
+        const int cbRun = ::WideCharToMultiByte(CP_ACP, 0, p, static_cast<int>(pEnd - p), pBuffer + cb,
+                                                static_cast<int>(cbBuffer - 1 - cb), nullptr, nullptr);
+        if (cbRun <= 0)
+            return false;
+        cb += static_cast<size_t>(cbRun);
+        p = pEnd;
+    }
+    pBuffer[cb] = '\0';
+    cbOut = cb;
+    return true;
+}
+}  // namespace
+
 size_t ToAnsi(const wchar_t* pszText, char* pBuffer, size_t cbBuffer) noexcept
 {
     if (pBuffer == nullptr || cbBuffer == 0)
@@ -15,6 +49,9 @@ size_t ToAnsi(const wchar_t* pszText, char* pBuffer, size_t cbBuffer) noexcept
     pBuffer[0] = '\0';
     if (pszText == nullptr || pszText[0] == L'\0')
         return 0;
+    size_t cbRuns = 0;
+    if (ToAnsiByRuns(pszText, pBuffer, cbBuffer, cbRuns))
+        return cbRuns;
     const int cchText = static_cast<int>(wcslen(pszText));
     int cb = ::WideCharToMultiByte(CP_ACP, 0, pszText, cchText, pBuffer, static_cast<int>(cbBuffer - 1), nullptr,
                                    nullptr);

@@ -1,7 +1,6 @@
 #include "oplogsys/subject_registry.h"
 
 #include <new>
-#include "oplogsys/file_flusher.h"
 #include "oplogsys/format_buffer.h"
 #include "oplogsys/i_log.h"
 #include "oplogsys/i_log_io.h"
@@ -27,8 +26,6 @@ CSubjectRegistry* CSubjectRegistry::Instance() noexcept
 {
     if (g_bRegistryGone)
         return nullptr;
-    // Made first so that it is torn down last: the file outputs unregister from it when they close.
-    File::CFileFlusher::Instance();
     static CSubjectRegistry s_registry;
     return &s_registry;
 }

@@ -3,6 +3,7 @@
 // when tracing is on. Each is printed next to a baseline measured in the same run.
 //   oplogsys_bench <work folder>
 #include <windows.h>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -121,84 +122,113 @@ int wmain(int argc, wchar_t** argv)
            dBest[1] / dBest[0]);
     printf("traced call by subject, no config     : %7.2f ns  (%.1fx baseline)\n", dBest[2], dBest[2] / dBest[0]);
 
-    // 2. Lines per second into a file output with tracing on, against WriteFile of the same lines.
-    const std::wstring strSubject = L"BenchFile" + std::to_wstring(::GetCurrentProcessId());
-    opLogSys::CLogSysInfo* pInfo = new opLogSys::CLogSysInfo;
-    opLogSys::File::COutputLogSystemFactory* pFactory = new opLogSys::File::COutputLogSystemFactory(false, strDir);
-    pInfo->SetFactory(pFactory);
-    pFactory->Release();
-    pInfo->GetState()->AddFilter(strSubject.c_str(), 0, 10);
-    const int nTracedCalls = 50000;
-    const double dLines = static_cast<double>(nTracedCalls + 1) * (kLinesPerCall + 2);
-    double dLogSeconds = 0;
-    {
-        opLogSys::COutputLogSystem system(strSubject.c_str(), pInfo, L"", opLogSys::kErrorLogMaxSize,
-                                          opLogSys::kErrorLogTrim);
-        TracedCallWithLines(system, strSubject.c_str(), -1);  // opens the file
-        const double t0 = Now();
-        for (int i = 0; i < nTracedCalls; ++i)
-            nSink += TracedCallWithLines(system, strSubject.c_str(), i);
-        dLogSeconds = Now() - t0;
-    }
-    pInfo->Release();
-    // Without autoflush the last lines reach the file a moment later.
-    ::Sleep(500);
-
+    // 2. Lines per second into a file output with tracing on, against WriteFile of the same lines
+    //    (one call per line, the least any output that hands each line to the system can do).
+    //    Rounds of the two alternate, so a busy machine slows both alike; the best round of each
+    //    is compared, and the median of the per-round ratios is printed beside it.
+    const int nRounds = 25;
+    const int nCallsPerRound = 2000;
+    const size_t nLinesPerRound = static_cast<size_t>(nCallsPerRound) * (kLinesPerCall + 2);
+    // Process ids repeat under Wine: the tick count keeps an older run's file out of the way.
+    const std::wstring strSubject =
+        L"BenchFile" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount());
     std::string strLog;
-    const std::wstring strLogPath = FindLogFile(strDir, strSubject);
-    if (strLogPath.empty() || !ReadAll(strLogPath, strLog))
-    {
-        fprintf(stderr, "log file missing\n");
-        return 1;
-    }
-    std::vector<std::pair<size_t, size_t>> lines;
-    size_t nStart = 0;
-    for (size_t nEnd = strLog.find("\r\n"); nEnd != std::string::npos; nEnd = strLog.find("\r\n", nStart))
-    {
-        lines.emplace_back(nStart, nEnd + 2 - nStart);
-        nStart = nEnd + 2;
-    }
+    std::wstring strLogPath;
+    std::vector<double> logSeconds, rawSeconds;
+    double dBytesPerLine = 0;
     const std::wstring strRawPath = strDir + L"raw_writefile.txt";
-    HANDLE hRaw = ::CreateFileW(strRawPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    const double t0 = Now();
-    for (const auto& line : lines)
+    for (const bool bAutoFlush : {false, true})
     {
-        DWORD cbWritten = 0;
-        ::WriteFile(hRaw, strLog.data() + line.first, static_cast<DWORD>(line.second), &cbWritten, nullptr);
+        const std::wstring strRunSubject = strSubject + (bAutoFlush ? L"Sync" : L"");
+        opLogSys::CLogSysInfo* pInfo = new opLogSys::CLogSysInfo;
+        opLogSys::File::COutputLogSystemFactory* pFactory =
+            new opLogSys::File::COutputLogSystemFactory(bAutoFlush, strDir);
+        pInfo->SetFactory(pFactory);
+        pFactory->Release();
+        pInfo->GetState()->AddFilter(strRunSubject.c_str(), 0, 10);
+        {
+            opLogSys::COutputLogSystem system(strRunSubject.c_str(), pInfo, L"", opLogSys::kErrorLogMaxSize,
+                                              opLogSys::kErrorLogTrim);
+            // The first round's lines, read back, are what the baseline writes.
+            for (int i = 0; i < nCallsPerRound; ++i)
+                nSink += TracedCallWithLines(system, strRunSubject.c_str(), i);
+            strLogPath = FindLogFile(strDir, strRunSubject);
+            if (strLogPath.empty() || !ReadAll(strLogPath, strLog))
+            {
+                fprintf(stderr, "log file missing\n");
+                return 1;
+            }
+            std::vector<std::pair<size_t, size_t>> lines;
+            size_t nStart = 0;
+            for (size_t nEnd = strLog.find("\r\n"); nEnd != std::string::npos; nEnd = strLog.find("\r\n", nStart))
+            {
+                lines.emplace_back(nStart, nEnd + 2 - nStart);
+                nStart = nEnd + 2;
+            }
+            if (lines.size() != nLinesPerRound)
+            {
+                fprintf(stderr, "%zu lines in the log after the first round, %zu expected\n", lines.size(),
+                        nLinesPerRound);
+                return 1;
+            }
+            if (!bAutoFlush)
+                dBytesPerLine = static_cast<double>(strLog.size()) / lines.size();
+            HANDLE hRaw = ::CreateFileW(strRawPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+            for (int nRound = 0; nRound < nRounds; ++nRound)
+            {
+                const double t0 = Now();
+                for (int i = 0; i < nCallsPerRound; ++i)
+                    nSink += TracedCallWithLines(system, strRunSubject.c_str(), i);
+                const double t1 = Now();
+                for (const auto& line : lines)
+                {
+                    DWORD cbWritten = 0;
+                    ::WriteFile(hRaw, strLog.data() + line.first, static_cast<DWORD>(line.second), &cbWritten,
+                                nullptr);
+                }
+                const double t2 = Now();
+                if (!bAutoFlush)
+                {
+                    logSeconds.push_back(t1 - t0);
+                    rawSeconds.push_back(t2 - t1);
+                }
+                else if (nRound == 0)
+                {
+                    printf("file output with autoflush (reference): %9.0f lines/s\n", nLinesPerRound / (t1 - t0));
+                    break;
+                }
+            }
+            ::CloseHandle(hRaw);
+            ::DeleteFileW(strRawPath.c_str());
+        }
+        pInfo->Release();
+        // Nothing is lost: every line of every round is in the file once the output is gone.
+        ReadAll(strLogPath, strLog);
+        size_t nLinesInFile = 0;
+        for (size_t nPos = strLog.find("\r\n"); nPos != std::string::npos; nPos = strLog.find("\r\n", nPos + 2))
+            ++nLinesInFile;
+        const size_t nExpected = nLinesPerRound * (bAutoFlush ? 2 : nRounds + 1);
+        if (nLinesInFile != nExpected)
+        {
+            fprintf(stderr, "%zu lines in the log, %zu expected\n", nLinesInFile, nExpected);
+            return 1;
+        }
+        ::DeleteFileW(strLogPath.c_str());
     }
-    const double dRawSeconds = Now() - t0;
-    ::CloseHandle(hRaw);
-    ::DeleteFileW(strRawPath.c_str());
-    ::DeleteFileW(strLogPath.c_str());
 
-    // 3. For reference: with autoflush every line is written through at once.
-    const std::wstring strSyncSubject = strSubject + L"Sync";
-    opLogSys::CLogSysInfo* pSyncInfo = new opLogSys::CLogSysInfo;
-    opLogSys::File::COutputLogSystemFactory* pSyncFactory = new opLogSys::File::COutputLogSystemFactory(true, strDir);
-    pSyncInfo->SetFactory(pSyncFactory);
-    pSyncFactory->Release();
-    pSyncInfo->GetState()->AddFilter(strSyncSubject.c_str(), 0, 10);
-    const int nSyncCalls = 5000;
-    double dSyncSeconds = 0;
-    {
-        opLogSys::COutputLogSystem system(strSyncSubject.c_str(), pSyncInfo, L"", opLogSys::kErrorLogMaxSize,
-                                          opLogSys::kErrorLogTrim);
-        TracedCallWithLines(system, strSyncSubject.c_str(), -1);
-        const double tSync = Now();
-        for (int i = 0; i < nSyncCalls; ++i)
-            nSink += TracedCallWithLines(system, strSyncSubject.c_str(), i);
-        dSyncSeconds = Now() - tSync;
-    }
-    pSyncInfo->Release();
-
-    const double dLogRate = lines.size() / dLogSeconds;
-    const double dRawRate = lines.size() / dRawSeconds;
-    printf("lines in the file (expected %.0f)     : %zu, %.1f bytes each\n", dLines, lines.size(),
-           static_cast<double>(strLog.size()) / lines.size());
+    std::vector<double> ratios;
+    for (size_t i = 0; i < logSeconds.size(); ++i)
+        ratios.push_back(rawSeconds[i] / logSeconds[i]);
+    std::sort(ratios.begin(), ratios.end());
+    const double dLogRate = nLinesPerRound / *std::min_element(logSeconds.begin(), logSeconds.end());
+    const double dRawRate = nLinesPerRound / *std::min_element(rawSeconds.begin(), rawSeconds.end());
+    printf("lines per round                       : %zu, %.1f bytes each, %d rounds\n", nLinesPerRound,
+           dBytesPerLine, nRounds);
     printf("file output, tracing on               : %9.0f lines/s  (goal >= 200000)\n", dLogRate);
     printf("WriteFile of the same lines (baseline): %9.0f lines/s\n", dRawRate);
-    printf("file output / WriteFile               : %7.2f\n", dLogRate / dRawRate);
-    printf("file output with autoflush (reference): %9.0f lines/s\n", nSyncCalls * (kLinesPerCall + 2) / dSyncSeconds);
+    printf("file output / WriteFile               : %7.2f  (best rounds; goal >= 0.80)\n", dLogRate / dRawRate);
+    printf("file output / WriteFile, per round    : %7.2f  median, %.2f .. %.2f\n", ratios[ratios.size() / 2],
+           ratios.front(), ratios.back());
     return nSink == 42 ? 3 : 0;
 }

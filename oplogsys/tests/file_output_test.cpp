@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <algorithm>
 
 #include "common/string_util.h"
 #include "common/testing/zeptest.h"
+#include "common/unique_resource.h"
 #include "oplogsys/oplogsys.h"
 #include "oplogsys/tests/capture_output.h"
 
@@ -142,53 +144,61 @@ TEST(FileOutputTest, WritesRetryTheOpenAfterAFailure)
     EXPECT_EQ("kept", oplogtest::ReadFileText(strPath));
 }
 
-TEST(FileOutputTest, WithAutoFlushLinesReachTheFileAtOnceAndSpansAtUnlock)
+// With or without autoflush, a write outside a lock is in the file when the call returns, and what
+// is written under a lock (a line's pieces, a block) is in it at the last Unlock or a block end.
+TEST(FileOutputTest, LinesReachTheFileWhenTheyEnd)
 {
-    File::CFileIO* pIO = new File::CFileIO(L"Span", true, zeptest::TestTempDir());
-    pIO->Write(L"a");
-    const std::wstring strPath = pIO->GetPath();
-    EXPECT_EQ("a", oplogtest::ReadFileText(strPath));
-    pIO->Lock();
-    pIO->Write(L"b");
-    pIO->Lock();
-    pIO->Write(L"c");
-    pIO->Unlock();
-    EXPECT_EQ("a", oplogtest::ReadFileText(strPath));
-    pIO->Unlock();
-    EXPECT_EQ("abc", oplogtest::ReadFileText(strPath));
-    pIO->Lock();
-    pIO->Write(L"d");
-    pIO->Flush();  // a block end writes what it holds even while still locked
-    EXPECT_EQ("abcd", oplogtest::ReadFileText(strPath));
-    pIO->Unlock();
-    pIO->Release();
+    for (const bool bAutoFlush : {false, true})
+    {
+        SCOPED_TRACE(bAutoFlush ? "autoflush" : "no autoflush");
+        File::CFileIO* pIO = new File::CFileIO(bAutoFlush ? L"Sync" : L"Plain", bAutoFlush, zeptest::TestTempDir());
+        pIO->Write(L"a");
+        const std::wstring strPath = pIO->GetPath();
+        EXPECT_EQ("a", oplogtest::ReadFileText(strPath));
+        pIO->Lock();
+        pIO->Write(L"b");
+        pIO->Lock();
+        pIO->Write(L"c");
+        pIO->Unlock();
+        EXPECT_EQ("a", oplogtest::ReadFileText(strPath));
+        pIO->Unlock();
+        EXPECT_EQ("abc", oplogtest::ReadFileText(strPath));
+        pIO->Lock();
+        pIO->Write(L"d");
+        pIO->Flush();  // a block end writes what it holds even while still locked
+        EXPECT_EQ("abcd", oplogtest::ReadFileText(strPath));
+        pIO->Unlock();
+
+        // A block longer than the buffer is written while it is still open.
+        const std::wstring strChunk(1000, L'x');
+        pIO->Lock();
+        for (int i = 0; i < 100; ++i)
+            pIO->Write(strChunk.c_str());
+        EXPECT_GE(oplogtest::ReadFileText(strPath).size(), 60000u);
+        pIO->Unlock();
+        EXPECT_EQ(4u + 100000u, oplogtest::ReadFileText(strPath).size());
+        pIO->Release();
+    }
 }
 
-TEST(FileOutputTest, WithoutAutoFlushLinesFollowAMomentLater)
+TEST(FileOutputTest, ALocationTooLongForTheNameFallsBackToTheProgramFolder)
 {
-    File::CFileIO* pIO = new File::CFileIO(L"Later", false, zeptest::TestTempDir());
-    pIO->Lock();
-    pIO->Write(L"a");
-    pIO->Unlock();
-    pIO->Write(L"b");
+    // An existing folder whose path leaves no room for "<subject>-<date> [<time>].log".
+    std::wstring strDir = zeptest::TestTempDir();
+    while (strDir.size() < 230)
+    {
+        strDir += std::wstring(std::min<size_t>(30, 236 - strDir.size()), L'd') + L"\\";
+        ASSERT_TRUE(::CreateDirectoryW(strDir.c_str(), nullptr)) << strDir.size();
+    }
+    ASSERT_EQ(strDir, File::CFileIO::ResolveLocation(strDir));
+
+    File::CFileIO* pIO = new File::CFileIO(L"LongLocationSubject", false, strDir);
     const std::wstring strPath = pIO->GetPath();
-    // Within the flusher's delay, without any further write.
-    EXPECT_EQ("ab", oplogtest::WaitForFileText(strPath, 2, 2000));
-    pIO->Write(L"c");
-    pIO->Flush();  // a block end
-    EXPECT_EQ("abc", oplogtest::ReadFileText(strPath));
-    // A block longer than the buffer is written while it is still open.
-    const std::wstring strChunk(1000, L'x');
-    pIO->Lock();
-    for (int i = 0; i < 100; ++i)
-        pIO->Write(strChunk.c_str());
-    EXPECT_GE(oplogtest::ReadFileText(strPath).size(), 60000u);
-    pIO->Unlock();
-    pIO->Write(L"z");
-    pIO->Release();  // closing writes the rest
-    const std::string strText = oplogtest::ReadFileText(strPath);
-    EXPECT_EQ(3u + 100000u + 1u, strText.size());
-    EXPECT_EQ('z', strText.back());
+    pIO->Release();
+    const std::wstring strExeDir = GetExecutableDir();
+    ASSERT_EQ(strExeDir, strPath.substr(0, strExeDir.size())) << strPath;
+    EXPECT_EQ(strExeDir.size(), strPath.find(L"LongLocationSubject-")) << strPath;
+    EXPECT_EQ(L".log", strPath.substr(strPath.size() - 4));
 }
 
 TEST(FileOutputTest, LocationResolution)
@@ -222,4 +232,38 @@ TEST(FileOutputTest, LocationResolution)
     wchar_t szDesktop[MAX_PATH];
     ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, szDesktop)));
     EXPECT_EQ(std::wstring(szDesktop) + L"\\", File::CFileIO::ResolveLocation(L"desktop"));
+}
+
+// A killed process (or a crash) loses none of the lines it logged: each was handed to the system
+// when it ended, not kept in the process.
+TEST(FileOutputTest, EveryLineSurvivesTheProcessBeingKilled)
+{
+    const std::wstring strDir = zeptest::TestTempDir();
+    const int nLines = 2000;
+    const std::wstring strEvent = L"oplogsys_trace_ready_" + std::to_wstring(::GetCurrentProcessId());
+    UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, strEvent.c_str()));
+    ASSERT_TRUE(ready.IsValid());
+    UniqueHandle process;
+    // The folder without its last backslash, which would escape the closing quote.
+    const std::wstring strFolder = strDir.substr(0, strDir.size() - 1);
+    ASSERT_TRUE(zeptest::StartProcess(L"\"" + zeptest::ExeDir() + L"oplogsys_trace_writer.exe\" \"" + strFolder + L"\" " +
+                                          std::to_wstring(nLines) + L" " + strEvent,
+                                      process));
+    HANDLE waits[] = {ready.Get(), process.Get()};
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForMultipleObjects(2, waits, FALSE, 60000)) << "the writer ended or hung";
+    ASSERT_TRUE(::TerminateProcess(process.Get(), 9));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.Get(), 10000));
+
+    WIN32_FIND_DATAW fd;
+    HANDLE hFind = ::FindFirstFileW((strDir + L"Crash-*.log").c_str(), &fd);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFind);
+    ::FindClose(hFind);
+    const std::string strText = oplogtest::ReadFileText(strDir + fd.cFileName);
+    size_t nCount = 0;
+    for (size_t nPos = strText.find("\r\n"); nPos != std::string::npos; nPos = strText.find("\r\n", nPos + 2))
+        ++nCount;
+    EXPECT_EQ(static_cast<size_t>(nLines) + 3u, nCount);  // entry, lines, block line, exit
+    EXPECT_NE(std::string::npos, strText.find("line 01999\r\n"));
+    EXPECT_NE(std::string::npos, strText.find("block line\r\n"));
+    EXPECT_NE(std::string::npos, strText.find("CWriter::Run() : return 0x00000000 [0]\r\n"));
 }
