@@ -544,9 +544,17 @@ HRESULT CXHttpDownloader::ReadFile(bool bLengthKnown)
 
 HRESULT CXHttpDownloader::WriteBlock(const BYTE* pData, DWORD cbData)
 {
-    DWORD cbWritten = 0;
-    if (!::WriteFile(m_hFile.Get(), pData, cbData, &cbWritten, nullptr) || cbWritten != cbData)
-        return ::GetLastError() == ERROR_DISK_FULL ? E_DL_DISK_FULL : E_DL_WRITE;
+    // A short write is followed by another, so that a full disk is told apart from other failures.
+    while (cbData != 0)
+    {
+        DWORD cbWritten = 0;
+        if (!::WriteFile(m_hFile.Get(), pData, cbData, &cbWritten, nullptr))
+            return ::GetLastError() == ERROR_DISK_FULL ? E_DL_DISK_FULL : E_DL_WRITE;
+        if (cbWritten == 0)
+            return E_DL_WRITE;
+        pData += cbWritten;
+        cbData -= cbWritten;
+    }
     return S_OK;
 }
 
