@@ -270,9 +270,8 @@ TEST_F(ProxyDiscoveryTest, SessionGoesThroughTheChosenProxy)
     proxy.SetRoute("/p/file.bin", route);
 
     SetBrowserCommand(kHtmlKey, L"\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\" -url \"%1\"");
-    const std::string strProxyPrefs = "user_pref(\"network.proxy.http\", \"127.0.0.1\");\nuser_pref(\"network.proxy.http_port\", " +
-                                      std::to_string(proxy.Port()) + ");\n";
-    WriteRelativeProfile(strProxyPrefs + "user_pref(\"network.proxy.type\", 1);\n");
+    WriteRelativeProfile("user_pref(\"network.proxy.http\", \"127.0.0.1\");\nuser_pref(\"network.proxy.http_port\", " +
+                         std::to_string(proxy.Port()) + ");\nuser_pref(\"network.proxy.type\", 1);\n");
     const std::wstring strExplicit = L"127.0.0.1:" + std::to_wstring(proxy.Port());
     for (const wchar_t* pszProxy : {static_cast<const wchar_t*>(nullptr), strExplicit.c_str()})
     {
