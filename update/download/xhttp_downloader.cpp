@@ -457,6 +457,9 @@ bool CXHttpDownloader::WaitForTransfer(DWORD dwTimeoutMs)
 {
     if (!m_hThread)
         return true;
+    // A status callback waiting for its own thread would wait for ever.
+    if (::GetCurrentThreadId() == m_dwThreadId)
+        return false;
     if (::WaitForSingleObject(m_hThread.Get(), dwTimeoutMs) != WAIT_OBJECT_0)
         return false;
     m_hThread.Reset();

@@ -60,6 +60,7 @@ public:
     void CloseHandles();
 
     // Waits for a transfer running on its own thread; true when none is running any more.
+    // From that thread itself (a status callback) false at once.
     bool WaitForTransfer(DWORD dwTimeoutMs);
     // Session time-outs in milliseconds; 0 keeps WinINet's own. Applied by the next Initialize.
     void SetTimeouts(DWORD dwConnectMs, DWORD dwReceiveMs);

@@ -268,6 +268,10 @@ TEST_F(DownloaderTransferTest, CallbackCannotStartOrDisturbAnotherTransfer)
                 fromProgress.push_back(downloader.AccessURL(strOther.c_str()));
                 fromProgress.push_back(downloader.ResetCancel());
                 downloader.CloseHandles();
+                if (nMode == 1)
+                {
+                    EXPECT_FALSE(downloader.WaitForTransfer(INFINITE));  // its own thread
+                }
             }
             else if (n.dwCode == eMsgDownloadEnd)
             {
