@@ -18,6 +18,9 @@ const HRESULT E_DL_HTTP_400 = static_cast<HRESULT>(0x8004200AL);
 const HRESULT E_DL_HTTP_404 = static_cast<HRESULT>(0x8004200BL);
 const HRESULT E_DL_HTTP_500 = static_cast<HRESULT>(0x8004200CL);
 const HRESULT E_DL_CANCELED = static_cast<HRESULT>(0x8004200DL);
+// Refused because a transfer of the same downloader is running; nothing was changed. A
+// Win32-derived code, so that it passes the download manager's mapping unchanged.
+const HRESULT E_DL_BUSY = HRESULT_FROM_WIN32(ERROR_BUSY);
 
 // Status notification codes passed to the callback.
 enum eDownloadMessage

@@ -17,7 +17,33 @@ std::wstring MakeSafeFileName(const std::wstring& strName)
     }
     if (!strSafe.empty() && strSafe.back() == L' ')
         strSafe.back() = L'_';
+    if (IsReservedDeviceName(strSafe))
+        strSafe.insert(0, 1, L'_');
     return strSafe;
+}
+
+bool IsReservedDeviceName(const std::wstring& strName)
+{
+    std::wstring strBase = strName.substr(0, strName.find(L'.'));
+    while (!strBase.empty() && (strBase.back() == L' ' || strBase.back() == L'\t'))
+        strBase.pop_back();
+    if (strBase.size() == 3)
+    {
+        static const wchar_t* const kNames[] = {L"CON", L"PRN", L"AUX", L"NUL"};
+        for (const wchar_t* pszName : kNames)
+            if (_wcsicmp(strBase.c_str(), pszName) == 0)
+                return true;
+        return false;
+    }
+    if (strBase.size() == 4)
+    {
+        // Superscript digits count too: Windows maps "COM¹" to COM1.
+        const wchar_t chDigit = strBase[3];
+        const bool bDigit = (chDigit >= L'1' && chDigit <= L'9') || chDigit == L'\u00b9' || chDigit == L'\u00b2' ||
+                            chDigit == L'\u00b3';
+        return bDigit && (_wcsnicmp(strBase.c_str(), L"COM", 3) == 0 || _wcsnicmp(strBase.c_str(), L"LPT", 3) == 0);
+    }
+    return _wcsicmp(strBase.c_str(), L"CONIN$") == 0 || _wcsicmp(strBase.c_str(), L"CONOUT$") == 0;
 }
 
 static HRESULT CanonicalizeDecoded(const wchar_t* pszUrl, std::wstring& strOut)

@@ -77,10 +77,29 @@ bool FindProfilePath(const std::wstring& strProfilesIni, bool& bRelative, std::w
     if (nRelative == std::wstring::npos || nPath == std::wstring::npos)
         return false;
     bRelative = _wtoi(strProfilesIni.c_str() + nRelative + wcslen(L"IsRelative=")) != 0;
-    const size_t nStart = nPath + wcslen(L"Path=");
-    const size_t nEnd = strProfilesIni.find_first_of(L"\r\n ", nStart);
-    strPath = strProfilesIni.substr(nStart, nEnd == std::wstring::npos ? std::wstring::npos : nEnd - nStart);
+    // Folder names may hold blanks ("Profiles/my profile"): only the line's end ends the path.
+    size_t nStart = nPath + wcslen(L"Path=");
+    size_t nEnd = strProfilesIni.find_first_of(L"\r\n", nStart);
+    if (nEnd == std::wstring::npos)
+        nEnd = strProfilesIni.size();
+    while (nStart < nEnd && (strProfilesIni[nStart] == L' ' || strProfilesIni[nStart] == L'\t'))
+        ++nStart;
+    while (nEnd > nStart && (strProfilesIni[nEnd - 1] == L' ' || strProfilesIni[nEnd - 1] == L'\t'))
+        --nEnd;
+    strPath = strProfilesIni.substr(nStart, nEnd - nStart);
     return true;
+}
+
+int FindProxyType(const std::wstring& strPrefs)
+{
+    static const wchar_t kTypeKey[] = L"user_pref(\"network.proxy.type\"";
+    const size_t nKey = FindAtLineStart(strPrefs, kTypeKey);
+    if (nKey == std::wstring::npos)
+        return -1;
+    const size_t nComma = strPrefs.find(L',', nKey + wcslen(kTypeKey));
+    if (nComma == std::wstring::npos)
+        return -1;
+    return _wtoi(strPrefs.c_str() + nComma + 1);
 }
 
 bool FindProxyHostAndPort(const std::wstring& strPrefs, std::wstring& strHost, int& nPort)
@@ -145,6 +164,11 @@ HRESULT GetFirefoxProxy(std::wstring& strProxy)
         bRelative ? std::wstring(szBase) + kFirefoxFolder + strProfile + L"\\prefs.js" : strProfile + L"\\prefs.js";
     std::wstring strPrefs;
     if (!ReadAnsiTextFile(strPrefsPath, strPrefs))
+        return E_FAIL;
+    // Host and port stay in the preferences after the user switched the proxy off (or to
+    // automatic); only a manual setting means that Firefox uses them.
+    const int kManualProxy = 1;
+    if (FindProxyType(strPrefs) != kManualProxy)
         return E_FAIL;
     std::wstring strHost;
     int nPort = 0;

@@ -16,10 +16,15 @@ enum eBrowserKind
 // Reads the shell's open command for web pages from HKEY_CLASSES_ROOT.
 int GetDefaultBrowser();
 
-// The HTTP proxy of the first Firefox profile below %USERPROFILE%, as "host:port". On any
-// failure a negative result and an empty string.
+// The HTTP proxy of the first Firefox profile below %USERPROFILE%, as "host:port", when that
+// profile is set to a manual proxy (network.proxy.type 1). On any failure, and for every other
+// proxy setting (none, automatic, the system's), a negative result and an empty string.
 HRESULT GetFirefoxProxy(std::wstring& strProxy);
 
 // The parts of GetFirefoxProxy that work on file contents.
+// The path is the whole rest of the line after "Path=" (blanks inside it kept).
 bool FindProfilePath(const std::wstring& strProfilesIni, bool& bRelative, std::wstring& strPath);
 bool FindProxyHostAndPort(const std::wstring& strPrefs, std::wstring& strHost, int& nPort);
+// The value of network.proxy.type (at the start of a line); -1 when the preference is absent,
+// which means Firefox's default, not a manual proxy.
+int FindProxyType(const std::wstring& strPrefs);

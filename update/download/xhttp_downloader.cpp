@@ -2,6 +2,9 @@
 
 #include <process.h>
 
+#include <vector>
+
+#include "common/scope_exit.h"
 #include "update/download/download_file_name.h"
 #include "update/download/download_log.h"
 #include "update/download/proxy_discovery.h"
@@ -25,6 +28,7 @@ void CloseInternetHandle(HINTERNET& hInternet)
 CXHttpDownloader::CXHttpDownloader(int nMode)
     : m_bNewThread(nMode == 1),
       m_bCancel(false),
+      m_bBusy(false),
       m_bResume(false),
       m_bAccessOnly(FALSE),
       m_pfnCallback(nullptr),
@@ -35,6 +39,7 @@ CXHttpDownloader::CXHttpDownloader(int nMode)
       m_hrLastResult(S_OK),
       m_dwResumeOffset(0),
       m_dwContentLength(0),
+      m_dwRequestFlags(0),
       m_dwThreadId(0),
       m_bEnded(false),
       m_dwConnectTimeout(0),
@@ -47,7 +52,7 @@ CXHttpDownloader::~CXHttpDownloader()
     // A transfer on its own thread uses this object until it ends.
     m_bCancel = true;
     WaitForWorker();
-    CloseHandles();
+    CloseInternetHandles();
 }
 
 HRESULT CXHttpDownloader::Initialize(const wchar_t* pszAgentName, const wchar_t* pszProxy,
@@ -56,8 +61,16 @@ HRESULT CXHttpDownloader::Initialize(const wchar_t* pszAgentName, const wchar_t*
     long hr = S_OK;
     CDownloadMethodLog log(L"CXHttpDownloader::Initialize", &hr);
 
+    // The running transfer's handles are the ones this would close.
+    if (!TryEnterTransfer())
+    {
+        log.ErrorPrintf(L"A transfer is running; Initialize refused.");
+        hr = E_DL_BUSY;
+        return hr;
+    }
+    auto leave = MakeScopeExit([this] { LeaveTransfer(); });
     WaitForWorker();
-    CloseHandles();
+    CloseInternetHandles();
     m_strAgentName = (pszAgentName != nullptr && *pszAgentName != L'\0') ? pszAgentName : kDefaultAgentName;
     if (pszPostData != nullptr && *pszPostData != L'\0')
         m_strPostData = pszPostData;
@@ -175,10 +188,16 @@ HRESULT CXHttpDownloader::ResolveTargetPath(const wchar_t* pszUrl, std::wstring&
     return hr;
 }
 
+bool CXHttpDownloader::TryEnterTransfer()
+{
+    bool bExpected = false;
+    return m_bBusy.compare_exchange_strong(bExpected, true);
+}
+
 HRESULT CXHttpDownloader::BeginRequest(const wchar_t* pszUrl, CDownloadMethodLog& log)
 {
+    // The previous worker has left the transfer but may still be on its way out.
     WaitForWorker();
-    m_bCancel = false;
     if (pszUrl == nullptr || *pszUrl == L'\0')
     {
         log.ErrorPrintf(L"URL is empty!!");
@@ -193,6 +212,14 @@ HRESULT CXHttpDownloader::Download(const wchar_t* pszUrl, DWORD dwResumeOffset)
     long hr = S_OK;
     CDownloadMethodLog log(L"CXHttpDownloader::Download", &hr);
 
+    if (!TryEnterTransfer())
+    {
+        log.ErrorPrintf(L"A transfer is running; Download refused.");
+        hr = E_DL_BUSY;
+        return hr;
+    }
+    // Handed on to the transfer by StartTransfer; left here on every earlier way out.
+    auto leave = MakeScopeExit([this] { LeaveTransfer(); });
     hr = BeginRequest(pszUrl, log);
     if (FAILED(hr))
         return hr;
@@ -217,6 +244,7 @@ HRESULT CXHttpDownloader::Download(const wchar_t* pszUrl, DWORD dwResumeOffset)
         log.Printf(L"Error %d encounterd.", dwLastError);
 
     m_bAccessOnly = FALSE;
+    leave.Dismiss();
     hr = StartTransfer();
     return hr;
 }
@@ -226,6 +254,13 @@ HRESULT CXHttpDownloader::AccessURL(const wchar_t* pszUrl)
     long hr = S_OK;
     CDownloadMethodLog log(L"CXHttpDownloader::AccessURL", &hr);
 
+    if (!TryEnterTransfer())
+    {
+        log.ErrorPrintf(L"A transfer is running; AccessURL refused.");
+        hr = E_DL_BUSY;
+        return hr;
+    }
+    auto leave = MakeScopeExit([this] { LeaveTransfer(); });
     hr = BeginRequest(pszUrl, log);
     if (FAILED(hr))
         return hr;
@@ -233,6 +268,7 @@ HRESULT CXHttpDownloader::AccessURL(const wchar_t* pszUrl)
     m_dwResumeOffset = 0;
     m_strFullPath.clear();
     m_bAccessOnly = TRUE;
+    leave.Dismiss();
     hr = StartTransfer();
     return hr;
 }
@@ -242,6 +278,8 @@ HRESULT CXHttpDownloader::StartTransfer()
     long hr = S_OK;
     CDownloadMethodLog log(L"CXHttpDownloader::StartTransfer", &hr);
 
+    // Entered by the caller; left when the transfer has closed its handles.
+    auto leave = MakeScopeExit([this] { LeaveTransfer(); });
     m_bEnded = false;
     m_dwContentLength = 0;
     if (!m_bNewThread)
@@ -262,12 +300,16 @@ HRESULT CXHttpDownloader::StartTransfer()
     }
     m_hThread.Reset(reinterpret_cast<HANDLE>(hThread));
     m_dwThreadId = nThreadId;
+    leave.Dismiss();
     return hr;
 }
 
 unsigned __stdcall CXHttpDownloader::ThreadEntry(void* pParam)
 {
-    return static_cast<unsigned>(static_cast<CXHttpDownloader*>(pParam)->DownloadThread());
+    CXHttpDownloader* pThis = static_cast<CXHttpDownloader*>(pParam);
+    const HRESULT hr = pThis->DownloadThread();
+    pThis->LeaveTransfer();
+    return static_cast<unsigned>(hr);
 }
 
 HRESULT CXHttpDownloader::DownloadThread()
@@ -291,7 +333,7 @@ HRESULT CXHttpDownloader::DoDownload()
     Notify(eMsgDownloadBegin, reinterpret_cast<DWORD_PTR>(m_strUrl.c_str()), eValueString);
     if (FAILED(Connect()))
     {
-        CloseHandles();
+        CloseInternetHandles();
         hr = m_hrLastResult;
         return hr;
     }
@@ -303,7 +345,24 @@ HRESULT CXHttpDownloader::DoDownload()
         else
             ReadFile(bLengthKnown);
     }
-    CloseHandles();
+
+    // The URL WinINet filed the body under (after any redirect); the entry is released only
+    // when the request handle is closed.
+    std::wstring strRequestUrl;
+    if (m_hRequest != nullptr)
+    {
+        DWORD cbUrl = 0;
+        ::InternetQueryOptionW(m_hRequest, INTERNET_OPTION_URL, nullptr, &cbUrl);
+        if (cbUrl != 0)
+        {
+            std::vector<wchar_t> url(cbUrl / sizeof(wchar_t) + 1);
+            cbUrl = static_cast<DWORD>(url.size() * sizeof(wchar_t));
+            if (::InternetQueryOptionW(m_hRequest, INTERNET_OPTION_URL, url.data(), &cbUrl))
+                strRequestUrl = url.data();
+        }
+    }
+    CloseInternetHandles();
+    RemoveCacheCopy(strRequestUrl);
     hr = m_hrLastResult;
     return hr;
 }
@@ -353,7 +412,41 @@ HRESULT CXHttpDownloader::Cancel()
     return S_OK;
 }
 
+HRESULT CXHttpDownloader::ResetCancel()
+{
+    if (!TryEnterTransfer())
+        return E_DL_BUSY;
+    m_bCancel = false;
+    LeaveTransfer();
+    return S_OK;
+}
+
 void CXHttpDownloader::CloseHandles()
+{
+    if (!TryEnterTransfer())
+        return;
+    CloseInternetHandles();
+    LeaveTransfer();
+}
+
+void CXHttpDownloader::RemoveCacheCopy(const std::wstring& strRequestUrl)
+{
+    const std::wstring* urls[] = {&strRequestUrl, &m_strUrl};
+    for (const std::wstring* pUrl : urls)
+    {
+        if (pUrl->empty() || ::DeleteUrlCacheEntryW(pUrl->c_str()))
+            continue;
+        const DWORD dwError = ::GetLastError();
+        if (dwError != ERROR_FILE_NOT_FOUND)
+        {
+            long hr = S_OK;
+            CDownloadMethodLog log(L"CXHttpDownloader::RemoveCacheCopy", &hr);
+            log.Printf(L"DeleteUrlCacheEntry(%s) failed. %d", pUrl->c_str(), dwError);
+        }
+    }
+}
+
+void CXHttpDownloader::CloseInternetHandles()
 {
     CloseInternetHandle(m_hRequest);
     CloseInternetHandle(m_hConnection);
@@ -364,6 +457,9 @@ bool CXHttpDownloader::WaitForTransfer(DWORD dwTimeoutMs)
 {
     if (!m_hThread)
         return true;
+    // A status callback waiting for its own thread would wait for ever.
+    if (::GetCurrentThreadId() == m_dwThreadId)
+        return false;
     if (::WaitForSingleObject(m_hThread.Get(), dwTimeoutMs) != WAIT_OBJECT_0)
         return false;
     m_hThread.Reset();

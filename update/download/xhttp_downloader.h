@@ -2,6 +2,19 @@
 // Fetches one file over HTTP or HTTPS with WinINet (synchronous calls): resumption of a
 // partial file, a free-space check, cancellation from another thread and numbered status
 // notifications to one callback.
+//
+// One transfer at a time: from the start of Download or AccessURL until its handles are closed
+// (the transfer's thread in new-thread mode, the call itself otherwise, status callbacks
+// included), Initialize, Download, AccessURL and ResetCancel return E_DL_BUSY and change
+// nothing, and CloseHandles leaves the transfer's handles alone. In new-thread mode the owner
+// waits with WaitForTransfer before it starts the next transfer.
+//
+// Cancelling: Cancel sets a flag that stays set until the owner calls ResetCancel; no transfer
+// clears it by itself, so a Cancel that arrives before the transfer has started (between
+// Initialize and Download, or before Initialize) is not lost. The owner calls ResetCancel when
+// it decides to start a new piece of work, under the same lock as its own abort method:
+//     ResetCancel();                       // the owner's "start" (its abort calls Cancel)
+//     Initialize(...); SetDownloadFolder(...); Download(...);   // E_DL_CANCELED if aborted
 #include <windows.h>
 #include <wininet.h>
 
@@ -38,11 +51,16 @@ public:
     HRESULT GetDownloadPath(const wchar_t* pszUrl, wchar_t* pszBuffer, DWORD cchBuffer);
     // The full path of the last transfer.
     HRESULT GetFilePath(wchar_t* pszBuffer, DWORD cchBuffer);
-    // Seen by the transfer at its next check (before sending, while reading headers, between blocks).
+    // Seen by the transfer at its next check (before sending, while reading headers, before the
+    // file is opened, between blocks). Stays set until ResetCancel.
     HRESULT Cancel();
+    // Clears the cancel flag for the next transfer; E_DL_BUSY (flag unchanged) while one runs.
+    HRESULT ResetCancel();
+    // Closes the session's handles; does nothing while a transfer runs.
     void CloseHandles();
 
     // Waits for a transfer running on its own thread; true when none is running any more.
+    // From that thread itself (a status callback) false at once.
     bool WaitForTransfer(DWORD dwTimeoutMs);
     // Session time-outs in milliseconds; 0 keeps WinINet's own. Applied by the next Initialize.
     void SetTimeouts(DWORD dwConnectMs, DWORD dwReceiveMs);
@@ -60,6 +78,9 @@ protected:
     virtual void PauseBeforeRetry(DWORD dwMilliseconds);
 
 private:
+    // Marks a transfer (or Initialize) as running; false when one already runs.
+    bool TryEnterTransfer();
+    void LeaveTransfer() { m_bBusy = false; }
     // Waits for an earlier transfer's worker and takes the URL of the next one (E_INVALIDARG: none).
     HRESULT BeginRequest(const wchar_t* pszUrl, CDownloadMethodLog& log);
     HRESULT ResolveTargetPath(const wchar_t* pszUrl, std::wstring& strFileName, std::wstring& strFullPath);
@@ -68,7 +89,11 @@ private:
     HRESULT DownloadThread();
     HRESULT DoDownload();
     HRESULT Connect();
+    // Opens (again) the request for the connection; ends the transfer when that fails.
+    HRESULT OpenRequest();
     HRESULT ReadHeader(bool& bLengthKnown);
+    // Sends the request (with a Range from the resume offset) and reads the status code.
+    HRESULT SendRequest(DWORD& dwStatusCode);
     HRESULT QueryLength(DWORD dwStatusCode, bool& bLengthKnown);
     HRESULT ReadFile(bool bLengthKnown);
     HRESULT WriteBlock(const BYTE* pData, DWORD cbData);
@@ -77,12 +102,17 @@ private:
     HRESULT EndTransfer(HRESULT hrResult);
     void Notify(DWORD dwCode, DWORD_PTR dwValue, DWORD dwKind);
     void WaitForWorker();
+    void CloseInternetHandles();
+    // WinINet keeps its own cache copy of every body it reads; ours is the file in the folder.
+    void RemoveCacheCopy(const std::wstring& strRequestUrl);
     static void CALLBACK OnHttpStatus(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwStatus, LPVOID pInfo,
                                       DWORD dwInfoLength);
     void HandleHttpStatus(DWORD dwStatus, DWORD dwInfoLength);
 
     bool m_bNewThread;
     std::atomic<bool> m_bCancel;
+    // A transfer runs (or Initialize does): see the class comment.
+    std::atomic<bool> m_bBusy;
     bool m_bResume;
     BOOL m_bAccessOnly;
     PFN_XHTTP_DOWNLOAD_CALLBACK m_pfnCallback;
@@ -96,6 +126,9 @@ private:
     UniqueHandle m_hFile;
     std::wstring m_strPostData;
     std::wstring m_strUrl;
+    // What Connect opens the request with, kept for a request that must be sent again.
+    std::wstring m_strObject;
+    DWORD m_dwRequestFlags;
     std::wstring m_strFileName;
     std::wstring m_strAgentName;
     std::wstring m_strDownloadFolder;

@@ -15,6 +15,7 @@ const DWORD kRetryPauseMs = 1000;
 const DWORD kBodyBlockSize = 16384;
 const DWORD kAuthDrainBlockSize = 50;
 const size_t kCrackBufferChars = 250;
+const DWORD kStatusRangeNotSatisfiable = 416;
 
 // A decimal number that fills the whole text (blanks around it allowed).
 bool ParseUnsigned(const wchar_t* pszText, ULONGLONG& ullValue)
@@ -28,6 +29,25 @@ bool ParseUnsigned(const wchar_t* pszText, ULONGLONG& ullValue)
     while (iswspace(*pszEnd))
         ++pszEnd;
     return *pszEnd == L'\0';
+}
+
+// The first byte of a Content-Range: "bytes 100-199/200", "bytes 100-199/*", or "bytes 100-199"
+// from a server that leaves the total out.
+bool ParseRangeStart(const wchar_t* pszText, ULONGLONG& ullStart)
+{
+    while (iswspace(*pszText))
+        ++pszText;
+    if (_wcsnicmp(pszText, L"bytes", 5) == 0)
+        pszText += 5;
+    while (iswspace(*pszText))
+        ++pszText;
+    if (!iswdigit(*pszText))
+        return false;
+    wchar_t* pszEnd = nullptr;
+    ullStart = wcstoull(pszText, &pszEnd, 10);
+    while (iswspace(*pszEnd))
+        ++pszEnd;
+    return *pszEnd == L'-';
 }
 }  // namespace
 
@@ -109,24 +129,42 @@ HRESULT CXHttpDownloader::Connect()
     log.Printf(L"Connected to HTTP Server: %s", host.data());
     ApplyTimeouts(m_hConnection);
 
-    const std::wstring strObject = std::wstring(path.data()) + extra.data();
-    DWORD dwFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
+    m_strObject = std::wstring(path.data()) + extra.data();
+    m_dwRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
     if (bSecure)
-        dwFlags |= INTERNET_FLAG_SECURE;
+        m_dwRequestFlags |= INTERNET_FLAG_SECURE;
+    hr = OpenRequest();
+    return hr;
+}
+
+HRESULT CXHttpDownloader::OpenRequest()
+{
+    long hr = S_OK;
+    CDownloadMethodLog log(L"CXHttpDownloader::OpenRequest", &hr);
+
+    if (m_hRequest != nullptr)
+    {
+        ::InternetSetStatusCallbackW(m_hRequest, nullptr);
+        ::InternetCloseHandle(m_hRequest);
+        m_hRequest = nullptr;
+    }
     const wchar_t* acceptTypes[] = {L"*/*", nullptr};
     const bool bPost = !m_strPostData.empty();
     if (bPost)
-        log.Printf(L"Call ::HttpOpenRequest(\"POST\", parammeter:%s, openFlag:%d)", strObject.c_str(), dwFlags);
+        log.Printf(L"Call ::HttpOpenRequest(\"POST\", parammeter:%s, openFlag:%d)", m_strObject.c_str(),
+                   m_dwRequestFlags);
     else
-        log.Printf(L"Call ::HttpOpenRequest(\"GET\", parammeter:%s, openFlag:%d)", strObject.c_str(), dwFlags);
+        log.Printf(L"Call ::HttpOpenRequest(\"GET\", parammeter:%s, openFlag:%d)", m_strObject.c_str(),
+                   m_dwRequestFlags);
     // The request carries this object as its context too: WinINet reports the connection's
     // progress (resolving, connecting, sending) on the request handle.
-    m_hRequest = ::HttpOpenRequestW(m_hConnection, bPost ? L"POST" : nullptr, strObject.c_str(), nullptr, nullptr,
-                                    acceptTypes, dwFlags, reinterpret_cast<DWORD_PTR>(this));
+    m_hRequest = ::HttpOpenRequestW(m_hConnection, bPost ? L"POST" : nullptr, m_strObject.c_str(), nullptr, nullptr,
+                                    acceptTypes, m_dwRequestFlags, reinterpret_cast<DWORD_PTR>(this));
     if (m_hRequest == nullptr)
     {
-        dwError = ::GetLastError();
-        log.ErrorPrintf(L"HTTP Open request Failed to Server: %s. Wininet returned error %d.", host.data(), dwError);
+        const DWORD dwError = ::GetLastError();
+        log.ErrorPrintf(L"HTTP Open request Failed to Server: %s. Wininet returned error %d.", m_strUrl.c_str(),
+                        dwError);
         hr = EndTransfer(E_DL_NETWORK);
         return hr;
     }
@@ -168,6 +206,69 @@ HRESULT CXHttpDownloader::ReadHeader(bool& bLengthKnown)
     }
     if (!m_bResume)
         m_dwResumeOffset = 0;
+
+    DWORD dwStatusCode = 0;
+    // A range the server cannot satisfy means that its file is now shorter than ours (another
+    // package under the same name): the whole file is fetched again, once.
+    for (bool bRestarted = false;; bRestarted = true)
+    {
+        hr = SendRequest(dwStatusCode);
+        if (FAILED(hr))
+            return hr;
+        if (dwStatusCode != kStatusRangeNotSatisfiable || !m_bResume || m_dwResumeOffset == 0 || bRestarted)
+            break;
+        log.Printf(L"Range from %lu not satisfiable; downloading %s again from its start", m_dwResumeOffset,
+                   m_strFullPath.c_str());
+        m_bResume = false;
+        m_dwResumeOffset = 0;
+        hr = OpenRequest();
+        if (FAILED(hr))
+            return hr;
+    }
+
+    if (dwStatusCode == HTTP_STATUS_DENIED || dwStatusCode == HTTP_STATUS_PROXY_AUTH_REQ)
+    {
+        // The body is drained so that the connection can be used again.
+        log.Printf(L"Call InternetReadFile() repeatedly");
+        char drain[kAuthDrainBlockSize];
+        DWORD cbRead = 0;
+        while (!m_bCancel && ::InternetReadFile(m_hRequest, drain, sizeof(drain), &cbRead) && cbRead != 0)
+        {
+        }
+        log.Printf(L"GetLastError() : %d", ::GetLastError());
+        hr = EndTransfer(E_DL_AUTH_REQUIRED);
+        return hr;
+    }
+    if (dwStatusCode < 200 || dwStatusCode > 299)
+    {
+        HRESULT hrStatus = E_DL_NETWORK;
+        if (dwStatusCode == HTTP_STATUS_BAD_REQUEST)
+            hrStatus = E_DL_HTTP_400;
+        else if (dwStatusCode == HTTP_STATUS_NOT_FOUND)
+            hrStatus = E_DL_HTTP_404;
+        else if (dwStatusCode == HTTP_STATUS_SERVER_ERROR)
+            hrStatus = E_DL_HTTP_500;
+        EndTransfer(hrStatus);
+        log.ErrorPrintf(L"CXHttpDownloader::ReadHeader() Failed to retrieve a HTTP 200 status, Status Code:%d\n",
+                        dwStatusCode);
+        hr = hrStatus;
+        return hr;
+    }
+
+    // A server that ignores the range sends the whole body: the file is written from its start.
+    if (m_dwResumeOffset != 0 && m_bResume && dwStatusCode != HTTP_STATUS_PARTIAL_CONTENT)
+    {
+        m_bResume = false;
+        m_dwResumeOffset = 0;
+    }
+    hr = QueryLength(dwStatusCode, bLengthKnown);
+    return hr;
+}
+
+HRESULT CXHttpDownloader::SendRequest(DWORD& dwStatusCode)
+{
+    long hr = S_OK;
+    CDownloadMethodLog log(L"CXHttpDownloader::SendRequest", &hr);
 
     if (m_bCancel)
     {
@@ -218,45 +319,8 @@ HRESULT CXHttpDownloader::ReadHeader(bool& bLengthKnown)
         hr = EndTransfer(E_DL_NETWORK);
         return hr;
     }
-    const DWORD dwStatusCode = static_cast<DWORD>(_wtoi(szStatus));
+    dwStatusCode = static_cast<DWORD>(_wtoi(szStatus));
     Notify(eMsgHttpStatus, dwStatusCode, eValueNumber);
-
-    if (dwStatusCode == HTTP_STATUS_DENIED || dwStatusCode == HTTP_STATUS_PROXY_AUTH_REQ)
-    {
-        // The body is drained so that the connection can be used again.
-        log.Printf(L"Call InternetReadFile() repeatedly");
-        char drain[kAuthDrainBlockSize];
-        DWORD cbRead = 0;
-        while (!m_bCancel && ::InternetReadFile(m_hRequest, drain, sizeof(drain), &cbRead) && cbRead != 0)
-        {
-        }
-        log.Printf(L"GetLastError() : %d", ::GetLastError());
-        hr = EndTransfer(E_DL_AUTH_REQUIRED);
-        return hr;
-    }
-    if (dwStatusCode < 200 || dwStatusCode > 299)
-    {
-        HRESULT hrStatus = E_DL_NETWORK;
-        if (dwStatusCode == HTTP_STATUS_BAD_REQUEST)
-            hrStatus = E_DL_HTTP_400;
-        else if (dwStatusCode == HTTP_STATUS_NOT_FOUND)
-            hrStatus = E_DL_HTTP_404;
-        else if (dwStatusCode == HTTP_STATUS_SERVER_ERROR)
-            hrStatus = E_DL_HTTP_500;
-        EndTransfer(hrStatus);
-        log.ErrorPrintf(L"CXHttpDownloader::ReadHeader() Failed to retrieve a HTTP 200 status, Status Code:%d\n",
-                        dwStatusCode);
-        hr = hrStatus;
-        return hr;
-    }
-
-    // A server that ignores the range sends the whole body: the file is written from its start.
-    if (m_dwResumeOffset != 0 && m_bResume && dwStatusCode != HTTP_STATUS_PARTIAL_CONTENT)
-    {
-        m_bResume = false;
-        m_dwResumeOffset = 0;
-    }
-    hr = QueryLength(dwStatusCode, bLengthKnown);
     return hr;
 }
 
@@ -287,22 +351,21 @@ HRESULT CXHttpDownloader::QueryLength(DWORD dwStatusCode, bool& bLengthKnown)
             ULONGLONG ullLength = 0;
             if (bQueryRange)
             {
+                // The part must begin where the file is cut, whatever else the header says (or
+                // leaves out): any other start would misplace every byte.
+                ULONGLONG ullStart = 0;
+                if (!ParseRangeStart(strValue.c_str(), ullStart) || ullStart != m_dwResumeOffset)
+                {
+                    log.ErrorPrintf(L"Content-Range \"%s\" does not start at %lu", strValue.c_str(), m_dwResumeOffset);
+                    hr = EndTransfer(E_DL_NETWORK);
+                    return hr;
+                }
                 const size_t nSlash = strValue.rfind(L'/');
                 if (nSlash == std::wstring::npos)
                 {
                     bQueryRange = false;
                     bPartOnly = true;
                     continue;
-                }
-                // The part must begin where the file is cut; any other start would misplace bytes.
-                const size_t nFirstDigit = strValue.find_first_of(L"0123456789");
-                const ULONGLONG ullStart =
-                    nFirstDigit < nSlash ? wcstoull(strValue.c_str() + nFirstDigit, nullptr, 10) : ~0ULL;
-                if (ullStart != m_dwResumeOffset)
-                {
-                    log.ErrorPrintf(L"Content-Range \"%s\" does not start at %lu", strValue.c_str(), m_dwResumeOffset);
-                    hr = EndTransfer(E_DL_NETWORK);
-                    return hr;
                 }
                 if (!ParseUnsigned(strValue.c_str() + nSlash + 1, ullLength))
                 {
@@ -363,6 +426,13 @@ HRESULT CXHttpDownloader::ReadFile(bool bLengthKnown)
     long hr = S_OK;
     CDownloadMethodLog log(L"CXHttpDownloader::ReadFile", &hr);
 
+    // Before the file is opened: a canceled transfer leaves a partial file exactly as it was.
+    if (m_bCancel)
+    {
+        log.Printf(L"File %s Download Canceled", m_strFullPath.c_str());
+        hr = EndTransfer(E_DL_CANCELED);
+        return hr;
+    }
     if (bLengthKnown && FAILED(ValidDiscFreeSpace()))
     {
         hr = EndTransfer(E_DL_DISK_FULL);
@@ -405,13 +475,6 @@ HRESULT CXHttpDownloader::ReadFile(bool bLengthKnown)
     {
         dwCount = m_dwResumeOffset;
         log.Printf(L"Resuming Download from %lu", dwCount);
-    }
-    if (m_bCancel)
-    {
-        log.Printf(L"File %s Download Canceled", m_strFullPath.c_str());
-        m_hFile.Reset();
-        hr = EndTransfer(E_DL_CANCELED);
-        return hr;
     }
 
     std::vector<BYTE> block(kBodyBlockSize);
@@ -481,9 +544,17 @@ HRESULT CXHttpDownloader::ReadFile(bool bLengthKnown)
 
 HRESULT CXHttpDownloader::WriteBlock(const BYTE* pData, DWORD cbData)
 {
-    DWORD cbWritten = 0;
-    if (!::WriteFile(m_hFile.Get(), pData, cbData, &cbWritten, nullptr) || cbWritten != cbData)
-        return ::GetLastError() == ERROR_DISK_FULL ? E_DL_DISK_FULL : E_DL_WRITE;
+    // A short write is followed by another, so that a full disk is told apart from other failures.
+    while (cbData != 0)
+    {
+        DWORD cbWritten = 0;
+        if (!::WriteFile(m_hFile.Get(), pData, cbData, &cbWritten, nullptr))
+            return ::GetLastError() == ERROR_DISK_FULL ? E_DL_DISK_FULL : E_DL_WRITE;
+        if (cbWritten == 0)
+            return E_DL_WRITE;
+        pData += cbWritten;
+        cbData -= cbWritten;
+    }
     return S_OK;
 }
 

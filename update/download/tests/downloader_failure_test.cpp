@@ -308,12 +308,73 @@ TEST_F(DownloaderFailureTest, CancelFromAnotherThreadStopsBetweenBlocks)
     EXPECT_TRUE(PatternString(3, 0, strPartial.size()) == strPartial);
 }
 
-TEST_F(DownloaderFailureTest, CancelBeforeTheTransferDoesNotStick)
+// A cancel that arrives before the transfer starts (before Initialize, or between Initialize
+// and Download) is kept: the transfer ends without sending anything. Only the owner's
+// ResetCancel makes the next transfer run.
+TEST_F(DownloaderFailureTest, CancelBeforeTheTransferIsKeptUntilReset)
 {
     m_server.SetRoute("/c.bin", Generated(1000));
+    for (bool bBeforeInitialize : {true, false})
+    {
+        SCOPED_TRACE(bBeforeInitialize ? "before Initialize" : "between Initialize and Download");
+        m_server.ClearRequests();
+        CNotificationRecorder recorder;
+        CTestDownloader downloader(0);
+        downloader.SetCallback(&CNotificationRecorder::Callback, recorder.Context());
+        if (bBeforeInitialize)
+            downloader.Cancel();
+        ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+        if (!bBeforeInitialize)
+            downloader.Cancel();
+        downloader.SetDownloadFolder(TestTempDir().c_str());
+        EXPECT_EQ(E_DL_CANCELED, downloader.Download(m_server.Url("/c.bin").c_str(), 0));
+        EXPECT_EQ(E_DL_CANCELED, recorder.EndResult());
+        EXPECT_TRUE(m_server.Requests().empty());
+        EXPECT_FALSE(FileExists(TestTempDir() + L"c.bin"));
+
+        EXPECT_EQ(S_OK, downloader.ResetCancel());
+        ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+        EXPECT_EQ(S_OK, downloader.Download(m_server.Url("/c.bin").c_str(), 0));
+        EXPECT_EQ(1u, m_server.Requests().size());
+        ::DeleteFileW((TestTempDir() + L"c.bin").c_str());
+    }
+}
+
+// The first cancel check comes before anything is sent: no request reaches the server.
+TEST_F(DownloaderFailureTest, CancelAtTheBeginSendsNoRequest)
+{
+    m_server.SetRoute("/b.bin", Generated(1000));
     CTestDownloader downloader(0);
-    downloader.Cancel();
-    EXPECT_EQ(S_OK, Fetch(downloader, "/c.bin"));
+    m_recorder.onNotify = [&](const SNotification& n) {
+        if (n.dwCode == eMsgDownloadBegin)
+            downloader.Cancel();
+    };
+    EXPECT_EQ(E_DL_CANCELED, Fetch(downloader, "/b.bin"));
+    EXPECT_TRUE(m_server.Requests().empty());
+    EXPECT_EQ(0u, m_recorder.Count(eMsgHttpStatus));
+    EXPECT_FALSE(FileExists(TestTempDir() + L"b.bin"));
+}
+
+// A write that fails in the middle of the body. The limit is the host's file size limit, set
+// by the CTest entry that runs this test (see CMakeLists.txt): each write beyond it fails.
+TEST_F(DownloaderFailureTest, WriteFailureInTheBodyKeepsWhatWasWritten)
+{
+    char szLimit[32] = {};
+    if (::GetEnvironmentVariableA("ZEP_FILE_SIZE_LIMIT", szLimit, sizeof(szLimit)) == 0)
+        GTEST_SKIP() << "runs under a file size limit only";
+    const size_t cbLimit = strtoul(szLimit, nullptr, 10);
+    ASSERT_GT(cbLimit, 0u);
+    m_server.SetRoute("/limit.bin", Generated(4 * cbLimit));
+    CTestDownloader downloader(0);
+    EXPECT_EQ(E_DL_WRITE, Fetch(downloader, "/limit.bin"));
+    // Every byte up to the limit is on disk (the limit cuts a block); progress counts whole
+    // blocks written.
+    const std::string strPartial = ReadWholeFile(TestTempDir() + L"limit.bin");
+    EXPECT_EQ(cbLimit, strPartial.size());
+    EXPECT_TRUE(PatternString(3, 0, strPartial.size()) == strPartial);
+    const DWORD_PTR cbProgress = m_recorder.Last(eMsgDownloadProgress);
+    EXPECT_LE(cbProgress, cbLimit);
+    EXPECT_GT(cbProgress + 16384, cbLimit);
 }
 
 // HTTPS through the system's own certificate checks: a trusted certificate downloads, a wrong

@@ -37,6 +37,11 @@ const SResumeCase kCases[] = {
     {"offset 0 empties the file", 0, 300000, 0, true, false, nullptr, nullptr, S_OK, 0},
     {"part starting elsewhere is refused", 100000, 0, 100000, true, false, "bytes 0-199999/200000",
      "bytes=100000-", E_DL_NETWORK, 0},
+    // Without a total the start still decides: these bytes belong at 0, not at the offset.
+    {"part without a total starting elsewhere is refused", 100000, 0, 100000, true, false, "bytes 0-99999",
+     "bytes=100000-", E_DL_NETWORK, 0},
+    {"part without a start is refused", 100000, 0, 100000, true, false, "bytes */200000", "bytes=100000-",
+     E_DL_NETWORK, 0},
 };
 
 class DownloaderResumeTest : public ::testing::TestWithParam<SResumeCase>
@@ -162,6 +167,105 @@ TEST(DownloaderResumeBeyond2GiB, RangeIsUnsigned)
     EXPECT_TRUE(strTail == PatternString(kSeed, dwOffset, 1000));
     file.Reset();
     ::DeleteFileW(strPath.c_str());
+    server.Stop();
+}
+}  // namespace
+
+namespace
+{
+// The server's file became shorter than the partial one (another package under the same name):
+// the range cannot be satisfied, so the file is fetched again from its start, once.
+TEST(DownloaderResumeNotSatisfiable, StartsAgainFromZeroOnce)
+{
+    struct SCase
+    {
+        const char* pszName;
+        bool bAlways416;  // a server that answers 416 even without a range
+        HRESULT hr;
+    };
+    const SCase cases[] = {
+        {"shorter file on the server", false, S_OK},
+        {"416 again without a range", true, E_DL_NETWORK},
+    };
+    const uint32_t kOldSeed = 1, kNewSeed = 2;
+    const size_t kOldSize = 200000, kNewSize = 50000;
+    const DWORD dwOffset = kOldSize - 65536;
+    for (const SCase& c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        CLoopbackHttpServer server;
+        ASSERT_TRUE(server.Start());
+        SRouteBehaviour route;
+        route.bGenerated = true;
+        route.ullSize = kNewSize;
+        route.nSeed = kNewSeed;
+        if (c.bAlways416)
+        {
+            route.nStatus = 416;
+            route.bGenerated = false;
+            route.strContentRange = "bytes */50000";
+        }
+        server.SetRoute("/pkg.bin", route);
+        const std::wstring strPath = TestTempDir() + L"pkg.bin";
+        const std::string strOld = PatternString(kOldSeed, 0, kOldSize);
+        ASSERT_TRUE(WriteFileBytes(strPath, strOld.data(), strOld.size()));
+
+        CNotificationRecorder recorder;
+        CTestDownloader downloader(0);
+        downloader.SetCallback(&CNotificationRecorder::Callback, recorder.Context());
+        ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+        downloader.SetDownloadFolder(TestTempDir().c_str());
+        EXPECT_EQ(c.hr, downloader.Download(server.Url("/pkg.bin").c_str(), dwOffset));
+        EXPECT_EQ(c.hr, recorder.EndResult());
+        EXPECT_EQ(1u, recorder.Count(eMsgDownloadEnd));
+
+        const std::vector<SRecordedRequest> requests = server.Requests();
+        ASSERT_EQ(2u, requests.size());
+        EXPECT_EQ("bytes=" + std::to_string(dwOffset) + "-", requests[0].Header("range"));
+        EXPECT_FALSE(requests[1].HasHeader("range"));
+        if (SUCCEEDED(c.hr))
+        {
+            EXPECT_TRUE(ReadWholeFile(strPath) == PatternString(kNewSeed, 0, kNewSize)) << "file differs";
+            EXPECT_EQ(kNewSize, recorder.First(eMsgDownloadSize));
+            EXPECT_LE(recorder.First(eMsgDownloadProgress), 16384u);
+        }
+        else
+        {
+            EXPECT_TRUE(ReadWholeFile(strPath) == strOld) << "file was changed";
+        }
+        server.Stop();
+    }
+}
+
+// A cancel seen once the length is known, during a resume: the partial file stays as it was,
+// ready for the next attempt.
+TEST(DownloaderResumeCancel, CancelAtTheSizeKeepsThePartialFile)
+{
+    CLoopbackHttpServer server;
+    ASSERT_TRUE(server.Start());
+    SRouteBehaviour route;
+    route.bGenerated = true;
+    route.ullSize = kSize;
+    route.nSeed = kSeed;
+    server.SetRoute("/f/pkg.bin", route);
+    const std::wstring strPath = TestTempDir() + L"pkg.bin";
+    const std::string strBefore = PatternString(kSeed, 0, 100000) + std::string(1000, 'G');
+    ASSERT_TRUE(WriteFileBytes(strPath, strBefore.data(), strBefore.size()));
+
+    CNotificationRecorder recorder;
+    CTestDownloader downloader(0);
+    recorder.onNotify = [&](const SNotification& n) {
+        if (n.dwCode == eMsgDownloadSize)
+            downloader.Cancel();
+    };
+    downloader.SetCallback(&CNotificationRecorder::Callback, recorder.Context());
+    ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+    downloader.SetDownloadFolder(TestTempDir().c_str());
+    EXPECT_EQ(E_DL_CANCELED, downloader.Download(server.Url("/f/pkg.bin").c_str(), 100000));
+    EXPECT_EQ(E_DL_CANCELED, recorder.EndResult());
+    EXPECT_EQ(kSize, recorder.First(eMsgDownloadSize));
+    EXPECT_EQ(0u, recorder.Count(eMsgDownloadProgress));
+    EXPECT_TRUE(ReadWholeFile(strPath) == strBefore) << "file was changed";
     server.Stop();
 }
 }  // namespace

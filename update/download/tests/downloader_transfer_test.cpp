@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <wininet.h>
+
 #include <algorithm>
 
 #include "common/testing/zeptest.h"
@@ -237,5 +240,162 @@ TEST_F(DownloaderTransferTest, EachDownloadNamesItsOwnFile)
     }
     EXPECT_EQ("first", ReadWholeFile(TestTempDir() + L"one.bin"));
     EXPECT_EQ("second", ReadWholeFile(TestTempDir() + L"two.bin"));
+}
+
+// One transfer at a time: a status callback, on the transfer's own thread, can neither start a
+// second transfer nor close or reuse the running one's handles.
+TEST_F(DownloaderTransferTest, CallbackCannotStartOrDisturbAnotherTransfer)
+{
+    SRouteBehaviour route;
+    route.bGenerated = true;
+    route.ullSize = 200000;
+    route.nSeed = 5;
+    m_server.SetRoute("/one/pkg.bin", route);
+    m_server.SetRoute("/two/other.bin", route);
+    const std::wstring strOther = m_server.Url("/two/other.bin");
+    for (int nMode : {0, 1})
+    {
+        SCOPED_TRACE(nMode);
+        m_server.ClearRequests();
+        CNotificationRecorder recorder;
+        CXHttpDownloader downloader(nMode);
+        std::vector<HRESULT> fromProgress, fromEnd;
+        recorder.onNotify = [&](const SNotification& n) {
+            if (n.dwCode == eMsgDownloadProgress && fromProgress.empty())
+            {
+                fromProgress.push_back(downloader.Initialize(nullptr, nullptr, nullptr));
+                fromProgress.push_back(downloader.Download(strOther.c_str(), 0));
+                fromProgress.push_back(downloader.AccessURL(strOther.c_str()));
+                fromProgress.push_back(downloader.ResetCancel());
+                downloader.CloseHandles();
+                if (nMode == 1)
+                {
+                    EXPECT_FALSE(downloader.WaitForTransfer(INFINITE));  // its own thread
+                }
+            }
+            else if (n.dwCode == eMsgDownloadEnd)
+            {
+                // Still inside the transfer: its handles are not closed yet.
+                fromEnd.push_back(downloader.Download(strOther.c_str(), 0));
+            }
+        };
+        downloader.SetCallback(&CNotificationRecorder::Callback, recorder.Context());
+        ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+        downloader.SetDownloadFolder(TestTempDir().c_str());
+        EXPECT_EQ(S_OK, downloader.Download(m_server.Url("/one/pkg.bin").c_str(), 0));
+        ASSERT_TRUE(downloader.WaitForTransfer(20000));
+
+        EXPECT_EQ(std::vector<HRESULT>(4, E_DL_BUSY), fromProgress);
+        EXPECT_EQ(std::vector<HRESULT>(1, E_DL_BUSY), fromEnd);
+        EXPECT_EQ(S_OK, downloader.GetLastResult());
+        EXPECT_EQ(S_OK, recorder.EndResult());
+        EXPECT_EQ(1u, recorder.Count(eMsgDownloadEnd));
+        EXPECT_TRUE(ReadWholeFile(TestTempDir() + L"pkg.bin") == PatternString(5, 0, 200000));
+        EXPECT_FALSE(FileExists(TestTempDir() + L"other.bin"));
+        EXPECT_EQ(1u, m_server.Requests().size());
+        ::DeleteFileW((TestTempDir() + L"pkg.bin").c_str());
+    }
+}
+
+// Another thread is refused at once while a worker transfers (it does not wait for it), the
+// running transfer goes on, and a refused ResetCancel leaves a pending cancel in place.
+TEST_F(DownloaderTransferTest, OtherThreadIsRefusedWhileTheWorkerTransfers)
+{
+    SRouteBehaviour slow;
+    slow.bGenerated = true;
+    slow.ullSize = 2 * 1024 * 1024;
+    slow.dwDripMs = 5;
+    slow.nDripBytes = 16384;
+    m_server.SetRoute("/slow.bin", slow);
+    SRouteBehaviour next;
+    next.strBody = "next";
+    m_server.SetRoute("/next.bin", next);
+    const std::wstring strNext = m_server.Url("/next.bin");
+    UniqueHandle hStarted(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_recorder.onNotify = [&](const SNotification& n) {
+        if (n.dwCode == eMsgDownloadProgress)
+            ::SetEvent(hStarted.Get());
+    };
+
+    CXHttpDownloader downloader(1);
+    downloader.SetCallback(&CNotificationRecorder::Callback, m_recorder.Context());
+    ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+    downloader.SetDownloadFolder(TestTempDir().c_str());
+    ASSERT_EQ(S_OK, downloader.Download(m_server.Url("/slow.bin").c_str(), 0));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hStarted.Get(), 20000));
+
+    const DWORD dwStart = ::GetTickCount();
+    EXPECT_EQ(E_DL_BUSY, downloader.Initialize(nullptr, nullptr, nullptr));
+    EXPECT_EQ(E_DL_BUSY, downloader.Download(strNext.c_str(), 0));
+    EXPECT_EQ(E_DL_BUSY, downloader.AccessURL(strNext.c_str()));
+    downloader.CloseHandles();
+    EXPECT_LT(::GetTickCount() - dwStart, 1000u);
+    const DWORD_PTR cbBefore = m_recorder.Last(eMsgDownloadProgress);
+    for (int i = 0; i < 500 && m_recorder.Last(eMsgDownloadProgress) < cbBefore + 65536; ++i)
+        ::Sleep(10);
+    EXPECT_GE(m_recorder.Last(eMsgDownloadProgress), cbBefore + 65536) << "the transfer stopped";
+
+    EXPECT_EQ(S_OK, downloader.Cancel());
+    EXPECT_EQ(E_DL_BUSY, downloader.ResetCancel());
+    ASSERT_TRUE(downloader.WaitForTransfer(20000));
+    EXPECT_EQ(E_DL_CANCELED, downloader.GetLastResult());
+    EXPECT_EQ(1u, m_recorder.Count(eMsgDownloadEnd));
+
+    // Once it has ended, the owner starts the next one.
+    EXPECT_EQ(S_OK, downloader.ResetCancel());
+    ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+    EXPECT_EQ(S_OK, downloader.Download(strNext.c_str(), 0));
+    ASSERT_TRUE(downloader.WaitForTransfer(20000));
+    EXPECT_EQ(S_OK, downloader.GetLastResult());
+    EXPECT_EQ("next", ReadWholeFile(TestTempDir() + L"next.bin"));
+    const std::vector<SRecordedRequest> requests = m_server.Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ("/slow.bin", requests[0].strPath);
+    EXPECT_EQ("/next.bin", requests[1].strPath);
+}
+
+// The package is kept in the download folder; WinINet's own cache copy would double the disk
+// space it takes.
+TEST_F(DownloaderTransferTest, NoCacheCopyIsLeftBehind)
+{
+    SRouteBehaviour route;
+    route.bGenerated = true;
+    route.ullSize = 100000;
+    m_server.SetRoute("/cache/pkg.bin", route);
+    const std::wstring strUrl = m_server.Url("/cache/pkg.bin");
+    for (DWORD dwOffset : {0u, 50000u})
+    {
+        SCOPED_TRACE(dwOffset);
+        CXHttpDownloader downloader(0);
+        ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+        downloader.SetDownloadFolder(TestTempDir().c_str());
+        EXPECT_EQ(S_OK, downloader.Download(strUrl.c_str(), dwOffset));
+        EXPECT_TRUE(ReadWholeFile(TestTempDir() + L"pkg.bin") == PatternString(1, 0, 100000));
+        DWORD cbEntry = 0;
+        EXPECT_FALSE(::GetUrlCacheEntryInfoW(strUrl.c_str(), nullptr, &cbEntry));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
+    }
+}
+
+// A URL naming a device ("nul" would swallow the package and report success) is stored under
+// a plain file name.
+TEST_F(DownloaderTransferTest, DeviceNamesAreStoredAsPlainFiles)
+{
+    for (const char* pszName : {"nul", "con.bin"})
+    {
+        SCOPED_TRACE(pszName);
+        SRouteBehaviour route;
+        route.strBody = std::string("package ") + pszName;
+        m_server.SetRoute(std::string("/d/") + pszName, route);
+        CXHttpDownloader downloader(0);
+        ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+        downloader.SetDownloadFolder(TestTempDir().c_str());
+        EXPECT_EQ(S_OK, downloader.Download(m_server.Url(std::string("/d/") + pszName).c_str(), 0));
+        const std::wstring strExpected = TestTempDir() + L"_" + std::wstring(pszName, pszName + strlen(pszName));
+        wchar_t szPath[MAX_PATH] = {};
+        EXPECT_EQ(S_OK, downloader.GetFilePath(szPath, MAX_PATH));
+        EXPECT_EQ(strExpected, szPath);
+        EXPECT_EQ(route.strBody, ReadWholeFile(strExpected));
+    }
 }
 }  // namespace

@@ -52,6 +52,53 @@ TEST(DownloadFileName, SafeNameReplacesOnlyTheTrailingSpace)
     EXPECT_EQ(L"svc_1_", MakeSafeFileName(L"svc:1?"));
 }
 
+// Windows opens a device for these names in any folder; the package would vanish.
+TEST(DownloadFileName, DeviceNamesGetAnUnderscore)
+{
+    const struct
+    {
+        const wchar_t* pszName;
+        const wchar_t* pszSafe;
+    } cases[] = {
+        {L"nul", L"_nul"},
+        {L"NUL", L"_NUL"},
+        {L"con.bin", L"_con.bin"},
+        {L"Con.tar.gz", L"_Con.tar.gz"},
+        {L"aux", L"_aux"},
+        {L"prn.log", L"_prn.log"},
+        {L"COM1", L"_COM1"},
+        {L"com9.txt", L"_com9.txt"},
+        {L"LPT1.zip", L"_LPT1.zip"},
+        {L"lpt9", L"_lpt9"},
+        {L"COM\u00b9", L"_COM\u00b9"},
+        {L"conin$", L"_conin$"},
+        {L"CONOUT$.txt", L"_CONOUT$.txt"},
+        // Blanks and dots after the name do not make it another name for Windows.
+        {L"con .txt", L"_con .txt"},
+        {L"nul.", L"_nul."},
+        {L"aux..x", L"_aux..x"},
+        // Not devices.
+        {L"COM0", L"COM0"},
+        {L"COM10", L"COM10"},
+        {L"LPT", L"LPT"},
+        {L"console.bin", L"console.bin"},
+        {L"x.con", L"x.con"},
+        {L"_nul", L"_nul"},
+        {L"nul ", L"nul_"},  // the trailing blank is replaced first
+        {L"auxiliary", L"auxiliary"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(WideToUtf8(c.pszName));
+        EXPECT_EQ(std::wstring(c.pszSafe), MakeSafeFileName(c.pszName));
+    }
+    std::wstring strName;
+    EXPECT_EQ(S_OK, DeriveDownloadFileName(L"http://h/d/LPT1.zip", strName));
+    EXPECT_EQ(L"_LPT1.zip", strName);
+    EXPECT_EQ(S_OK, DeriveDownloadFileName(L"http://h/d/n%75l", strName));
+    EXPECT_EQ(L"_nul", strName);
+}
+
 class DownloadPathTest : public ::testing::Test
 {
 protected:

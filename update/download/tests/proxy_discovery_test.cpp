@@ -124,10 +124,63 @@ TEST_F(ProxyDiscoveryTest, FirefoxProxyFromTheFirstProfile)
         "user_pref(\"network.proxy.ftp\", \"ftp.example\");\r\n"
         "user_pref(\"network.proxy.http\", \"proxy.example\");\r\n"
         "user_pref(\"network.proxy.http_port\", 3128);\r\n"
-        "user_pref(\"network.proxy.type\", 0);\r\n");
+        "user_pref(\"network.proxy.type\", 1);\r\n");
     std::wstring strProxy;
     EXPECT_EQ(S_OK, GetFirefoxProxy(strProxy));
     EXPECT_EQ(L"proxy.example:3128", strProxy);
+}
+
+// Host and port stay in the preferences when the user turns the proxy off or to automatic:
+// only a manual proxy (type 1) is used.
+TEST_F(ProxyDiscoveryTest, OnlyAManualProxyIsUsed)
+{
+    const std::string strHostAndPort =
+        "user_pref(\"network.proxy.http\", \"proxy.example\");\r\nuser_pref(\"network.proxy.http_port\", 3128);\r\n";
+    const struct
+    {
+        const char* pszTypeLine;
+        bool bUsed;
+    } cases[] = {
+        {"user_pref(\"network.proxy.type\", 1);\r\n", true},
+        {"user_pref(\"network.proxy.type\", 0);\r\n", false},  // no proxy
+        {"user_pref(\"network.proxy.type\", 2);\r\n", false},  // configuration script
+        {"user_pref(\"network.proxy.type\", 4);\r\n", false},  // detected
+        {"user_pref(\"network.proxy.type\", 5);\r\n", false},  // the system's
+        {"", false},                                              // Firefox's default
+        {"// user_pref(\"network.proxy.type\", 1);\r\n", false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszTypeLine);
+        WriteRelativeProfile(strHostAndPort + c.pszTypeLine);
+        std::wstring strProxy;
+        const HRESULT hr = GetFirefoxProxy(strProxy);
+        EXPECT_EQ(c.bUsed, SUCCEEDED(hr));
+        EXPECT_EQ(c.bUsed ? L"proxy.example:3128" : L"", strProxy);
+    }
+}
+
+TEST_F(ProxyDiscoveryTest, ProfilePathWithBlanksIsReadWhole)
+{
+    bool bRelative = false;
+    std::wstring strPath;
+    ASSERT_TRUE(FindProfilePath(L"[Profile0]\r\nIsRelative=1\r\nPath=Profiles/my profile.default \r\n", bRelative,
+                                strPath));
+    EXPECT_TRUE(bRelative);
+    EXPECT_EQ(L"Profiles/my profile.default", strPath);
+    ASSERT_TRUE(FindProfilePath(L"IsRelative=0\nPath=C:\\Firefox Profiles\\p", bRelative, strPath));
+    EXPECT_FALSE(bRelative);
+    EXPECT_EQ(L"C:\\Firefox Profiles\\p", strPath);
+
+    WriteText(m_strFirefox + L"profiles.ini", "[Profile0]\r\nName=me\r\nIsRelative=1\r\nPath=Profiles/my profile\r\n");
+    ::CreateDirectoryW((m_strFirefox + L"Profiles").c_str(), nullptr);
+    ::CreateDirectoryW((m_strFirefox + L"Profiles\\my profile").c_str(), nullptr);
+    WriteText(m_strFirefox + L"Profiles\\my profile\\prefs.js",
+              "user_pref(\"network.proxy.http\", \"blank.example\");\nuser_pref(\"network.proxy.http_port\", 8080);\n"
+              "user_pref(\"network.proxy.type\", 1);\n");
+    std::wstring strProxy;
+    EXPECT_EQ(S_OK, GetFirefoxProxy(strProxy));
+    EXPECT_EQ(L"blank.example:8080", strProxy);
 }
 
 TEST_F(ProxyDiscoveryTest, FirefoxProxyHostAndPortRules)
@@ -173,7 +226,8 @@ TEST_F(ProxyDiscoveryTest, AbsoluteProfilePathIsUsedDirectly)
     const std::wstring strProfile = TestTempDir() + L"elsewhere";
     ::CreateDirectoryW(strProfile.c_str(), nullptr);
     WriteText(strProfile + L"\\prefs.js",
-              "user_pref(\"network.proxy.http\", \"abs.example\");\nuser_pref(\"network.proxy.http_port\", 9);\n");
+              "user_pref(\"network.proxy.http\", \"abs.example\");\nuser_pref(\"network.proxy.http_port\", 9);\n"
+              "user_pref(\"network.proxy.type\", 1);\n");
     WriteText(m_strFirefox + L"profiles.ini",
               "[Profile0]\nName=x\nIsRelative=0\nPath=" + WideToAnsi(strProfile) + "\n");
     std::wstring strProxy;
@@ -191,7 +245,9 @@ TEST_F(ProxyDiscoveryTest, FailuresGiveANegativeResultAndNoProxy)
     EXPECT_LT(GetFirefoxProxy(strProxy), 0);  // no IsRelative
 
     // A preferences file over 1 MiB is not read.
-    std::string strBig = "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"network.proxy.http_port\", 1);\n";
+    std::string strBig =
+        "user_pref(\"network.proxy.http\", \"h\");\nuser_pref(\"network.proxy.http_port\", 1);\n"
+        "user_pref(\"network.proxy.type\", 1);\n";
     strBig += std::string(1024 * 1024, ' ');
     WriteRelativeProfile(strBig);
     EXPECT_LT(GetFirefoxProxy(strProxy), 0);
@@ -215,7 +271,7 @@ TEST_F(ProxyDiscoveryTest, SessionGoesThroughTheChosenProxy)
 
     SetBrowserCommand(kHtmlKey, L"\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\" -url \"%1\"");
     WriteRelativeProfile("user_pref(\"network.proxy.http\", \"127.0.0.1\");\nuser_pref(\"network.proxy.http_port\", " +
-                         std::to_string(proxy.Port()) + ");\n");
+                         std::to_string(proxy.Port()) + ");\nuser_pref(\"network.proxy.type\", 1);\n");
     const std::wstring strExplicit = L"127.0.0.1:" + std::to_wstring(proxy.Port());
     for (const wchar_t* pszProxy : {static_cast<const wchar_t*>(nullptr), strExplicit.c_str()})
     {
@@ -232,6 +288,32 @@ TEST_F(ProxyDiscoveryTest, SessionGoesThroughTheChosenProxy)
         EXPECT_EQ("/p/file.bin", requests[0].strPath);
         EXPECT_EQ("Download Manager", requests[0].Header("user-agent"));
     }
+    proxy.Stop();
+}
+
+// Firefox set to no proxy: the session goes straight to the server although host and port
+// are still in the preferences.
+TEST_F(ProxyDiscoveryTest, SessionIgnoresAProxyFirefoxDoesNotUse)
+{
+    CLoopbackHttpServer proxy, direct;
+    ASSERT_TRUE(proxy.Start());
+    ASSERT_TRUE(direct.Start());
+    SRouteBehaviour route;
+    route.strBody = "direct";
+    direct.SetRoute("/d/file.bin", route);
+    proxy.SetRoute("/d/file.bin", SRouteBehaviour());
+
+    SetBrowserCommand(kHtmlKey, L"\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\" -url \"%1\"");
+    WriteRelativeProfile("user_pref(\"network.proxy.http\", \"127.0.0.1\");\nuser_pref(\"network.proxy.http_port\", " +
+                         std::to_string(proxy.Port()) + ");\nuser_pref(\"network.proxy.type\", 0);\n");
+    CXHttpDownloader downloader(0);
+    ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
+    downloader.SetDownloadFolder(TestTempDir().c_str());
+    EXPECT_EQ(S_OK, downloader.Download(direct.Url("/d/file.bin").c_str(), 0));
+    EXPECT_EQ("direct", ReadWholeFile(TestTempDir() + L"file.bin"));
+    EXPECT_TRUE(proxy.Requests().empty());
+    EXPECT_EQ(1u, direct.Requests().size());
+    direct.Stop();
     proxy.Stop();
 }
 }  // namespace
