@@ -1,6 +1,7 @@
 #include "oplogsys/format_buffer.h"
 #include "oplogsys/mutex.h"
 
+#include <atomic>
 #include <new>
 #include <vector>
 
@@ -10,6 +11,41 @@ namespace Common
 {
 namespace
 {
+// The tree of a method trace (U+2500..U+257F) is on almost every line: each character's bytes in
+// the process's ANSI code page are looked up once. An entry holds the byte count (1 or 2, 0 while
+// unknown) in bits 16-17 and the bytes below.
+const wchar_t kTreeFirst = 0x2500;
+const size_t kTreeCount = 0x80;
+std::atomic<unsigned int> g_treeBytes[kTreeCount];
+
+bool IsTreeCharacter(wchar_t ch) noexcept
+{
+    return ch >= kTreeFirst && ch < kTreeFirst + kTreeCount;
+}
+
+bool PutTreeCharacter(wchar_t ch, char* pBuffer, size_t cbBuffer, size_t& cb) noexcept
+{
+    std::atomic<unsigned int>& entry = g_treeBytes[ch - kTreeFirst];
+    unsigned int nEntry = entry.load(std::memory_order_relaxed);
+    if (nEntry == 0)
+    {
+        char bytes[2] = {};
+        const int cbChar = ::WideCharToMultiByte(CP_ACP, 0, &ch, 1, bytes, 2, nullptr, nullptr);
+        if (cbChar < 1 || cbChar > 2)
+            return false;
+        nEntry = (static_cast<unsigned int>(cbChar) << 16) | (static_cast<unsigned char>(bytes[0]) << 8) |
+                 static_cast<unsigned char>(bytes[1]);
+        entry.store(nEntry, std::memory_order_relaxed);
+    }
+    const size_t cbChar = nEntry >> 16;
+    if (cb + cbChar >= cbBuffer)
+        return false;
+    pBuffer[cb++] = static_cast<char>((nEntry >> 8) & 0xFF);
+    if (cbChar == 2)
+        pBuffer[cb++] = static_cast<char>(nEntry & 0xFF);
+    return true;
+}
+
 // Log text is mostly ASCII, which every ANSI code page keeps as it is: those runs are copied, and
 // only the runs of other characters go through the system's conversion (a surrogate pair stays in
 // one run). False when the text does not fit; the caller then cuts it at a whole character.
@@ -29,6 +65,13 @@ bool ToAnsiByRuns(const wchar_t* pszText, char* pBuffer, size_t cbBuffer, size_t
         const wchar_t* pEnd = p;
         while (*pEnd && *pEnd >= 0x80)
             ++pEnd;
+        if (pEnd - p == 1 && IsTreeCharacter(*p))
+        {
+            if (!PutTreeCharacter(*p, pBuffer, cbBuffer, cb))
+                return false;
+            ++p;
+            continue;
+        }
         const int cbRun = ::WideCharToMultiByte(CP_ACP, 0, p, static_cast<int>(pEnd - p), pBuffer + cb,
                                                 static_cast<int>(cbBuffer - 1 - cb), nullptr, nullptr);
         if (cbRun <= 0)
