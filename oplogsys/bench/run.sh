@@ -14,11 +14,13 @@ for run in $(seq "$runs"); do
   echo "== run $run of $runs"
   "$repo/tools/with-wine-env.sh" "$build" "$repo/tools/wine-run.sh" "$exe" "Z:${work//\//\\}" | tee -a "$work/all.txt"
 done
-summary() {  # summary LABEL PATTERN FIELD: median and range of one figure over the runs
-  grep -F "$2" "$work/all.txt" | awk -v f="$3" '{gsub(/x$/, "", $f); print $f}' | sort -g |
+summary() {  # summary LABEL LINE-START: median and range of the first figure after the colon
+  grep -F "$2" "$work/all.txt" | sed 's/^[^:]*:[[:space:]]*\([0-9.]*\).*/\1/' | sort -g |
     awk -v label="$1" '{v[NR]=$1} END {m = (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2;
-                         printf "%-40s median %.2f, range %.2f .. %.2f over %d runs\n", label, m, v[1], v[NR], NR}'
+                         printf "%-44s median %.6g, range %.6g .. %.6g over %d runs\n", label, m, v[1], v[NR], NR}'
 }
 echo "== summary"
-summary "traced call, no configuration / empty:" "traced call, no configuration" 9
-summary "file output / WriteFile (goal >= 0.80):" "file output / WriteFile" 5
+summary "traced call, no configuration (ns):" "traced call, no configuration"
+summary "file output (lines/s):" "file output, tracing on"
+summary "WriteFile baseline (lines/s):" "WriteFile of the same lines"
+summary "file output / WriteFile (goal >= 0.80):" "file output / WriteFile    "
