@@ -19,6 +19,26 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_server.Start()); }
     void TearDown() override { m_server.Stop(); }
 
+    // A 2 MiB body at "/slow.bin" that drips, and an event the recorder sets once body bytes
+    // arrive: a transfer that is surely running. (Small enough that Wine's WinINet, which reads
+    // the rest of an abandoned body when the handle closes, never holds a test up for long.)
+    UniqueHandle SetSlowRouteAndStartEvent()
+    {
+        SRouteBehaviour route;
+        route.bGenerated = true;
+        route.ullSize = 2 * 1024 * 1024;
+        route.dwDripMs = 5;
+        route.nDripBytes = 16384;
+        m_server.SetRoute("/slow.bin", route);
+        UniqueHandle hStarted(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        HANDLE hEvent = hStarted.Get();
+        m_recorder.onNotify = [hEvent](const SNotification& n) {
+            if (n.dwCode == eMsgDownloadProgress)
+                ::SetEvent(hEvent);
+        };
+        return hStarted;
+    }
+
     CLoopbackHttpServer m_server;
     CNotificationRecorder m_recorder;
 };
@@ -121,18 +141,7 @@ TEST_F(DownloaderTransferTest, NewThreadModeCallsBackOnItsOwnThread)
 
 TEST_F(DownloaderTransferTest, NewThreadTransferCanBeCanceledOrOutlivedSafely)
 {
-    SRouteBehaviour route;
-    route.bGenerated = true;
-    // Small enough: Wine's WinINet reads the rest of an abandoned body when the handle closes.
-    route.ullSize = 2 * 1024 * 1024;
-    route.dwDripMs = 5;
-    route.nDripBytes = 16384;
-    m_server.SetRoute("/slow.bin", route);
-    UniqueHandle hStarted(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    m_recorder.onNotify = [&](const SNotification& n) {
-        if (n.dwCode == eMsgDownloadProgress)
-            ::SetEvent(hStarted.Get());
-    };
+    UniqueHandle hStarted = SetSlowRouteAndStartEvent();
 
     {
         CXHttpDownloader downloader(1);
@@ -301,21 +310,11 @@ TEST_F(DownloaderTransferTest, CallbackCannotStartOrDisturbAnotherTransfer)
 // running transfer goes on, and a refused ResetCancel leaves a pending cancel in place.
 TEST_F(DownloaderTransferTest, OtherThreadIsRefusedWhileTheWorkerTransfers)
 {
-    SRouteBehaviour slow;
-    slow.bGenerated = true;
-    slow.ullSize = 2 * 1024 * 1024;
-    slow.dwDripMs = 5;
-    slow.nDripBytes = 16384;
-    m_server.SetRoute("/slow.bin", slow);
     SRouteBehaviour next;
     next.strBody = "next";
     m_server.SetRoute("/next.bin", next);
     const std::wstring strNext = m_server.Url("/next.bin");
-    UniqueHandle hStarted(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    m_recorder.onNotify = [&](const SNotification& n) {
-        if (n.dwCode == eMsgDownloadProgress)
-            ::SetEvent(hStarted.Get());
-    };
+    UniqueHandle hStarted = SetSlowRouteAndStartEvent();
 
     CXHttpDownloader downloader(1);
     downloader.SetCallback(&CNotificationRecorder::Callback, m_recorder.Context());
