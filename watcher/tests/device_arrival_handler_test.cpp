@@ -219,16 +219,55 @@ TEST_F(DeviceArrivalHandler, CopyIsOwnedUntilHandledAndForeignValuesAreRefused)
     EXPECT_EQ(1u, m_shell.m_starts.size());
 }
 
-TEST_F(DeviceArrivalHandler, LauncherPathProblemsStillAttemptTheStart)
+TEST_F(DeviceArrivalHandler, ALauncherPathThatIsNotWholeStartsNothing)
 {
     AddDrive(L'E', DRIVE_REMOVABLE, true);
     const DEV_BROADCAST_VOLUME volume = Volume(L"E");
-    ASSERT_EQ(S_OK, Registry::WriteValue(HKEY_LOCAL_MACHINE, kTolvikKey, L"InstalledPath", REG_EXPAND_SZ, kLauncher,
-                                         sizeof(kLauncher)));
-    Deliver(DBT_DEVICEARRIVAL, &volume);
-    ASSERT_EQ(1u, m_shell.m_starts.size());
-    EXPECT_EQ(L"", m_shell.m_starts[0].first);
-    EXPECT_EQ(L"E", m_shell.m_starts[0].second);
+    const std::wstring longest = L"C:\\" + std::wstring(252, L'a') + L".exe";
+    ASSERT_EQ(259u, longest.size());
+    const std::wstring tooLong = longest + L"x";
+    const struct
+    {
+        const char* pszLabel;
+        DWORD dwType;
+        std::wstring data;  // stored with its terminator unless bCut
+        bool bCut;
+        bool bStarted;
+    } cases[] = {
+        {"longest", REG_SZ, longest, false, true},
+        {"missing", REG_NONE, L"", false, false},
+        {"empty", REG_SZ, L"", false, false},
+        {"REG_EXPAND_SZ", REG_EXPAND_SZ, kLauncher, false, false},
+        {"one character too long", REG_SZ, tooLong, false, false},
+        {"too long, fills the buffer without a terminator", REG_SZ, tooLong, true, false},
+        {"longer than the read buffer", REG_SZ, std::wstring(600, L'b'), false, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszLabel);
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kTolvikKey, L"InstalledPath");
+        if (c.dwType != REG_NONE)
+        {
+            const DWORD cb = static_cast<DWORD>((c.data.size() + (c.bCut ? 0 : 1)) * sizeof(wchar_t));
+            ASSERT_EQ(S_OK, Registry::WriteValue(HKEY_LOCAL_MACHINE, kTolvikKey, L"InstalledPath", c.dwType,
+                                                 c.data.c_str(), cb));
+        }
+        m_shell.m_starts.clear();
+        m_autoPlay.SetDriveRoot(25);
+        Deliver(DBT_DEVICEARRIVAL, &volume);
+        if (c.bStarted)
+        {
+            ASSERT_EQ(1u, m_shell.m_starts.size());
+            EXPECT_EQ(c.data, m_shell.m_starts[0].first);
+            EXPECT_EQ(L"E", m_shell.m_starts[0].second);
+        }
+        else
+        {
+            EXPECT_TRUE(m_shell.m_starts.empty());
+        }
+        // The player is recognised all the same: AutoPlay is refused for it.
+        EXPECT_EQ(L"E:\\", m_autoPlay.GetDriveRoot());
+    }
 }
 
 TEST(DeviceArrivalHandlerMembers, MissingExecutorOrAutoPlayObject)
@@ -237,6 +276,7 @@ TEST(DeviceArrivalHandlerMembers, MissingExecutorOrAutoPlayObject)
     drives.m_types[L'E'] = DRIVE_REMOVABLE;
     CRecordingShell shell;
     ASSERT_TRUE(PirroControl::WritePlayerFixture(L'E', L"1a2b", L"3c4d", L"SERE"));
+    ASSERT_EQ(S_OK, Registry::WriteString(HKEY_LOCAL_MACHINE, kTolvikKey, L"InstalledPath", kLauncher));
     const DEV_BROADCAST_VOLUME volume = Volume(L"E");
 
     CDeviceArrivalHandler noScsi(nullptr, drives, shell, nullptr);
