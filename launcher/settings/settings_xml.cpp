@@ -181,6 +181,7 @@ static HRESULT AppendNewElement(IXMLDOMDocument* pDocument, IXMLDOMNode* pParent
     CScopedBstr bstrName(name);
     ComPtr<IXMLDOMElement> pElement;
     RETURN_IF_FAILED(pDocument->createElement(bstrName, &pElement));
+    RETURN_HR_IF_NULL(E_FAIL, pElement.Get());
     ComPtr<IXMLDOMNode> pAppended;
     RETURN_IF_FAILED(pParent->appendChild(pElement.Get(), &pAppended));
     RETURN_HR_IF_NULL(E_FAIL, pAppended.Get());
