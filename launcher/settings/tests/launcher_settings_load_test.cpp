@@ -186,10 +186,29 @@ TEST_F(LoadTest, AMissingKindElementFallsBackToTheRegistryDefault)
 
 TEST_F(LoadTest, AnUnreadableFileFallsBackToTheTemplate)
 {
-    WriteSettingsFile("<velomar_launcher><tolvik><first_exec>false</first_exec>");  // cut short
+    const std::string complete = "<velomar_launcher><tolvik><first_exec>false</first_exec></tolvik></velomar_launcher>";
+    const struct
+    {
+        const char* pszLabel;
+        std::string bytes;
+    } cases[] = {
+        {"cut short", "<velomar_launcher><tolvik><first_exec>false</first_exec>"},
+        {"empty", ""},
+        // Well-formed, but larger than any settings file: not read into memory.
+        {"over 8 MiB", "<!--" + std::string(8 * 1024 * 1024, 'x') + "-->" + complete},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszLabel);
+        WriteSettingsFile(c.bytes);
+        CLauncherSettings settings;
+        ASSERT_EQ(S_OK, settings.Load());
+        EXPECT_TRUE(settings.IsFirstRun());
+    }
+    WriteSettingsFile(complete);
     CLauncherSettings settings;
     ASSERT_EQ(S_OK, settings.Load());
-    EXPECT_TRUE(settings.IsFirstRun());
+    EXPECT_FALSE(settings.IsFirstRun());
 }
 
 TEST_F(LoadTest, AMissingKindKeyStopsLoadingThere)
