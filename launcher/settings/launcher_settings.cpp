@@ -2,7 +2,6 @@
 
 #include "common/error_macros.h"
 #include "common/scoped_bstr.h"
-#include "common/string_util.h"
 #include "common/unique_resource.h"
 #include "launcher/settings/settings_paths.h"
 #include "launcher/settings/settings_registry.h"
