@@ -1,6 +1,7 @@
 #include "launcher/auto_launch_option.h"
 
 #include "common/product_keys.h"
+#include "common/program_path.h"
 #include "common/registry.h"
 #include "common/watcher_close_message.h"
 #include "launcher/tolvik_constants.h"
@@ -30,8 +31,8 @@ void CAutoLaunchOption::ApplyOnClose(bool bTickedNow, ITolvikShell& shell, HWND 
         shell.Broadcast(WatcherCloseMessage, 0, 0);
         return;
     }
-    std::wstring path = TolvikRegistry::ReadMachineText(TOLVIK_PIRRO_KEY, ZEP_INSTALLED_PATH_VALUE);
-    if (path.size() >= MAX_PATH)
-        path.resize(MAX_PATH - 1);
+    const std::wstring path = TolvikRegistry::ReadMachineText(TOLVIK_PIRRO_KEY, ZEP_INSTALLED_PATH_VALUE);
+    if (!IsStartableProgramPath(path, ZEP_PIRRO_SUBKEY L"\\" ZEP_INSTALLED_PATH_VALUE))
+        return;
     shell.Execute(hwndOwner, std::wstring(), path, std::wstring(), std::wstring(), SW_SHOWNORMAL);
 }

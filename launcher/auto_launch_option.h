@@ -16,7 +16,8 @@ public:
     void Init(bool bTicked) { m_bTickedAtStart = bTicked; }
     bool TickedAtStart() const { return m_bTickedAtStart; }
 
-    // At close: a newly ticked box stops a running watcher, a newly cleared one starts it.
+    // At close: a newly ticked box stops a running watcher, a newly cleared one starts it (unless
+    // its path is empty or too long to be whole).
     void ApplyOnClose(bool bTickedNow, ITolvikShell& shell, HWND hwndOwner) const;
 
 private:

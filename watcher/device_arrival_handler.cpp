@@ -6,16 +6,29 @@
 
 #include "watcher/drive_type_query.h"
 #include "watcher/exec_scsi_interface.h"
+#include "watcher/jukebox_detector.h"
 #include "watcher/player_identification.h"
 
 CDeviceArrivalHandler::CDeviceArrivalHandler(CExecScsiInterface* pScsi, IDriveTypeQuery& driveTypes,
                                              IShellStarter& shell,
-                                             CTvkLauncher::CCustomQueryCancelAutoPlay* pAutoPlay)
-    : m_pScsi(pScsi), m_driveTypes(driveTypes), m_launcher(shell), m_pAutoPlay(pAutoPlay)
+                                             CTvkLauncher::CCustomQueryCancelAutoPlay* pAutoPlay,
+                                             IJukeboxDetector& jukebox)
+    : m_pScsi(pScsi), m_driveTypes(driveTypes), m_launcher(shell), m_pAutoPlay(pAutoPlay), m_jukebox(jukebox)
 {
 }
 
 CDeviceArrivalHandler::~CDeviceArrivalHandler() = default;
+
+bool CDeviceArrivalHandler::Notify(WPARAM nEvent, LPARAM lParam, LPARAM& lPost)
+{
+    lPost = 0;
+    // Walking every process is for arrivals only: the system sends many other device events,
+    // and for them there is nothing to leave to the jukebox.
+    if (nEvent == DBT_DEVICEARRIVAL && m_jukebox.IsRunning())
+        return false;
+    lPost = Defer(nEvent, lParam);
+    return true;
+}
 
 LPARAM CDeviceArrivalHandler::Defer(WPARAM nEvent, LPARAM lParam)
 {

@@ -13,6 +13,7 @@
 
 class CExecScsiInterface;
 class IDriveTypeQuery;
+class IJukeboxDetector;
 class IShellStarter;
 
 class CDeviceArrivalHandler
@@ -23,10 +24,14 @@ public:
 
     // pScsi and pAutoPlay may be null: a missing member is simply not used.
     CDeviceArrivalHandler(CExecScsiInterface* pScsi, IDriveTypeQuery& driveTypes, IShellStarter& shell,
-                          CTvkLauncher::CCustomQueryCancelAutoPlay* pAutoPlay);
+                          CTvkLauncher::CCustomQueryCancelAutoPlay* pAutoPlay, IJukeboxDetector& jukebox);
     ~CDeviceArrivalHandler();
     CDeviceArrivalHandler(const CDeviceArrivalHandler&) = delete;
     CDeviceArrivalHandler& operator=(const CDeviceArrivalHandler&) = delete;
+
+    // The notification's part, run inside the system's broadcast: false when the event is to be
+    // ignored (an arrival while the jukebox runs); else true, with the value to post (Defer).
+    bool Notify(WPARAM nEvent, LPARAM lParam, LPARAM& lPost);
 
     // The value to post with the event: a copy of an arrival record, held here until it comes
     // back through HandleDeferred or Discard; 0 for other events and for records whose size
@@ -49,5 +54,6 @@ private:
     IDriveTypeQuery& m_driveTypes;
     CTvkLauncher m_launcher;
     CTvkLauncher::CCustomQueryCancelAutoPlay* m_pAutoPlay;
+    IJukeboxDetector& m_jukebox;
     std::map<LPARAM, std::unique_ptr<BYTE[]>> m_pending;
 };

@@ -3,9 +3,18 @@
 // then leaves arrivals alone.
 #include <string>
 
-class CJukeboxDetector
+class IJukeboxDetector
 {
 public:
+    virtual ~IJukeboxDetector() = default;
+    virtual bool IsRunning() = 0;
+};
+
+class CJukeboxDetector : public IJukeboxDetector
+{
+public:
+    bool IsRunning() override { return IsJukeboxRunning(); }
+
     // Scans the running processes; a list that cannot be read counts as "not running".
     static bool IsJukeboxRunning();
     // True when the file-name part of a module path is the jukebox's, in any letter case.

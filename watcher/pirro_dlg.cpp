@@ -1,7 +1,6 @@
 #include "watcher/pirro_dlg.h"
 
 #include "common/watcher_close_message.h"
-#include "watcher/jukebox_detector.h"
 #include "watcher/watcher_registry.h"
 #include "watcher/resource.h"
 
@@ -25,7 +24,7 @@ CPirroDlg::CPirroDlg(std::unique_ptr<CExecScsiInterface> pScsi) : CDialogBase(ID
     catch (...)
     {
     }
-    m_pHandler.reset(new CDeviceArrivalHandler(m_pScsi.get(), m_driveTypes, m_shell, m_pAutoPlay.get()));
+    m_pHandler.reset(new CDeviceArrivalHandler(m_pScsi.get(), m_driveTypes, m_shell, m_pAutoPlay.get(), m_jukebox));
 }
 
 CPirroDlg::~CPirroDlg()
@@ -46,9 +45,9 @@ BOOL CPirroDlg::OnInitDialog()
 
 void CPirroDlg::OnDeviceChange(WPARAM nEvent, LPARAM lParam)
 {
-    if (CJukeboxDetector::IsJukeboxRunning())
+    LPARAM copy = 0;
+    if (!m_pHandler->Notify(nEvent, lParam, copy))
         return;
-    const LPARAM copy = m_pHandler->Defer(nEvent, lParam);
     if (!::PostMessageW(GetHwnd(), s_msgCustomDeviceChange, nEvent, copy))
         m_pHandler->Discard(copy);
 }

@@ -8,6 +8,7 @@
 #include "watcher/device_arrival_handler.h"
 #include "watcher/drive_type_query.h"
 #include "watcher/exec_scsi_interface.h"
+#include "watcher/jukebox_detector.h"
 #include "watcher/shell_starter.h"
 
 class CPirroDlg : public CDialogBase
@@ -36,5 +37,6 @@ private:
     std::unique_ptr<CTvkLauncher::CCustomQueryCancelAutoPlay> m_pAutoPlay;
     CSystemDriveTypeQuery m_driveTypes;
     CSystemShellStarter m_shell;
+    CJukeboxDetector m_jukebox;
     std::unique_ptr<CDeviceArrivalHandler> m_pHandler;
 };

@@ -150,12 +150,19 @@ std::wstring CPlayerIdentification::StorageInstanceForDrive(wchar_t chDrive)
     if (::RegQueryValueExW(key.Get(), szName, nullptr, &dwType, nullptr, &cb) != ERROR_SUCCESS ||
         dwType != REG_BINARY)
         return std::wstring();
-    // Two spare zero bytes terminate the text whatever the stored length.
-    std::vector<BYTE> data(cb + 2, 0);
-    if (::RegQueryValueExW(key.Get(), szName, nullptr, &dwType, data.data(), &cb) != ERROR_SUCCESS ||
-        dwType != REG_BINARY)
+    // Whole characters, with room for a zero half after an odd last byte: the text is read as the
+    // data's characters up to the first zero one, and never beyond them.
+    const DWORD cbCapacity = cb;
+    std::vector<wchar_t> data(cbCapacity / sizeof(wchar_t) + 1, L'\0');
+    if (::RegQueryValueExW(key.Get(), szName, nullptr, &dwType, reinterpret_cast<BYTE*>(data.data()), &cb) !=
+            ERROR_SUCCESS ||
+        dwType != REG_BINARY || cb > cbCapacity)
         return std::wstring();
-    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()));
+    const size_t cchData = (cb + 1) / sizeof(wchar_t);
+    size_t cch = 0;
+    while (cch < cchData && data[cch] != L'\0')
+        ++cch;
+    std::wstring text(data.data(), cch);
 
     size_t start = 0;
     for (int piece = 0; piece < 2; ++piece)

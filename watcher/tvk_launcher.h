@@ -13,7 +13,8 @@ public:
 
     explicit CTvkLauncher(IShellStarter& shell) noexcept : m_shell(shell) {}
 
-    // Drive index 0 = A. The result of the start is not examined.
+    // Drive index 0 = A. A path that is empty, unreadable or too long starts nothing; the result
+    // of a start is not examined.
     void Launch(int nDrive);
 
 private:

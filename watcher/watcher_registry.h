@@ -3,11 +3,14 @@
 #include <windows.h>
 #include <string>
 
+#include "common/program_path.h"
+
 class CWatcherRegistry
 {
 public:
     static constexpr DWORD kLocalBufferSize = 1024;
-    static constexpr DWORD kInstalledPathBytes = 520;
+    // The longest startable path and its terminator: 520 bytes.
+    static constexpr DWORD kInstalledPathBytes = (kMaxProgramPathChars + 1) * sizeof(wchar_t);
 
     // Reads a value through a local buffer of kLocalBufferSize bytes and copies at most cbBuffer
     // bytes of it to pBuffer. Returns the number of bytes stored in the value (which may exceed

@@ -2,7 +2,6 @@
 
 #include "common/error_macros.h"
 #include "common/scoped_bstr.h"
-#include "common/string_util.h"
 #include "common/unique_resource.h"
 #include "launcher/settings/settings_paths.h"
 #include "launcher/settings/settings_registry.h"
@@ -28,6 +27,7 @@ const KindDefinition kKinds[] = {
 };
 
 const wchar_t kFirstExecPath[] = L"velomar_launcher/tolvik/first_exec";
+const wchar_t* const kEntryFields[] = {L"name", L"errormsg", L"path", L"key", L"entry", L"exe", L"param"};
 const wchar_t* const kExecInfoFields[] = {L"path", L"key", L"entry", L"exe", L"param"};
 
 const KindDefinition* FindKind(const std::wstring& kind)
@@ -44,6 +44,15 @@ std::wstring* ExecInfoField(ExecInfo& info, size_t nIndex)
 {
     std::wstring* fields[] = {&info.path, &info.key, &info.entry, &info.exe, &info.param};
     return fields[nIndex];
+}
+
+// A missing child leaves the field empty.
+void ReadChildText(IXMLDOMNode* pParent, const wchar_t* pszName, std::wstring& text)
+{
+    text.clear();
+    ComPtr<IXMLDOMNode> pChild;
+    if (SettingsXml::SelectNode(pParent, pszName, pChild) == S_OK)
+        SettingsXml::GetText(pChild.Get(), text);
 }
 
 HRESULT EnumerateCandidates(const std::wstring& strKindKey, std::vector<AppEntry>& candidates)
@@ -144,35 +153,23 @@ HRESULT CLauncherSettings::ReadSelectionFromXml(const std::wstring& strXmlPath, 
     RETURN_IF_FAILED(SettingsXml::SelectNode(m_pDocument.Get(), strXmlPath, pKind));
     RETURN_HR_IF(E_FAIL, !pKind);
 
+    // Everything below is looked up inside this one kind element: a file holding the element
+    // twice must not mix the two.
     std::wstring* fields[] = {&entry.name, &entry.errormsg, &entry.path, &entry.key,
                               &entry.entry, &entry.exe, &entry.param};
-    const wchar_t* names[] = {L"name", L"errormsg", L"path", L"key", L"entry", L"exe", L"param"};
     for (size_t i = 0; i < ARRAYSIZE(fields); ++i)
-    {
-        ComPtr<IXMLDOMNode> pChild;
-        if (SettingsXml::SelectNode(m_pDocument.Get(), strXmlPath + L"/" + names[i], pChild) == S_OK)
-            SettingsXml::GetText(pChild.Get(), *fields[i]);
-    }
+        ReadChildText(pKind.Get(), kEntryFields[i], *fields[i]);
 
-    const std::wstring strExecInfos = strXmlPath + L"/ExecInfos";
     ComPtr<IXMLDOMNode> pExecInfos;
-    if (SettingsXml::SelectNode(m_pDocument.Get(), strExecInfos, pExecInfos) != S_OK)
+    if (SettingsXml::SelectNode(pKind.Get(), L"ExecInfos", pExecInfos) != S_OK)
         return S_OK;
-    for (int n = 0;; ++n)
+    std::vector<ComPtr<IXMLDOMNode>> execInfos;
+    RETURN_IF_FAILED(SettingsXml::SelectChildren(pExecInfos.Get(), L"ExecInfo", execInfos));
+    for (const ComPtr<IXMLDOMNode>& pExecInfo : execInfos)
     {
-        ComPtr<IXMLDOMNode> pExecInfo;
-        if (SettingsXml::SelectNode(m_pDocument.Get(), FormatString(L"%s/ExecInfo[%d]", strExecInfos.c_str(), n),
-                                    pExecInfo) != S_OK)
-            break;
         ExecInfo info;
         for (size_t i = 0; i < ARRAYSIZE(kExecInfoFields); ++i)
-        {
-            ComPtr<IXMLDOMNode> pChild;
-            const std::wstring strChild =
-                FormatString(L"%s/ExecInfo[%d]/%s", strExecInfos.c_str(), n, kExecInfoFields[i]);
-            if (SettingsXml::SelectNode(m_pDocument.Get(), strChild, pChild) == S_OK)
-                SettingsXml::GetText(pChild.Get(), *ExecInfoField(info, i));
-        }
+            ReadChildText(pExecInfo.Get(), kExecInfoFields[i], *ExecInfoField(info, i));
         entry.alternatives.push_back(info);
     }
     return S_OK;
@@ -229,22 +226,19 @@ HRESULT CLauncherSettings::WriteSelectionToXml(const std::wstring& strXmlPath, c
     ComPtr<IXMLDOMNode> pKind;
     RETURN_IF_FAILED(SettingsXml::EnsureNode(pDocument, strXmlPath, pKind));
 
-    const std::pair<const wchar_t*, const std::wstring*> fields[] = {
-        {L"name", &entry.name}, {L"errormsg", &entry.errormsg}, {L"path", &entry.path}, {L"key", &entry.key},
-        {L"entry", &entry.entry}, {L"exe", &entry.exe}, {L"param", &entry.param}};
-    for (const auto& field : fields)
+    const std::wstring* fields[] = {&entry.name, &entry.errormsg, &entry.path, &entry.key,
+                                    &entry.entry, &entry.exe, &entry.param};
+    for (size_t i = 0; i < ARRAYSIZE(fields); ++i)
     {
         ComPtr<IXMLDOMNode> pChild;
-        RETURN_IF_FAILED(SettingsXml::EnsureNode(pDocument, strXmlPath + L"/" + field.first, pChild));
-        RETURN_IF_FAILED(SettingsXml::SetText(pChild.Get(), *field.second));
+        RETURN_IF_FAILED(SettingsXml::EnsureChild(pDocument, pKind.Get(), kEntryFields[i], pChild));
+        RETURN_IF_FAILED(SettingsXml::SetText(pChild.Get(), *fields[i]));
     }
 
-    for (;;)
+    std::vector<ComPtr<IXMLDOMNode>> oldExecInfos;
+    RETURN_IF_FAILED(SettingsXml::SelectChildren(pKind.Get(), L"ExecInfos", oldExecInfos));
+    for (const ComPtr<IXMLDOMNode>& pOld : oldExecInfos)
     {
-        ComPtr<IXMLDOMNode> pOld;
-        RETURN_IF_FAILED(SettingsXml::SelectNode(pDocument, strXmlPath + L"/ExecInfos", pOld));
-        if (!pOld)
-            break;
         ComPtr<IXMLDOMNode> pRemoved;
         RETURN_IF_FAILED(pKind->removeChild(pOld.Get(), &pRemoved));
     }
@@ -253,10 +247,12 @@ HRESULT CLauncherSettings::WriteSelectionToXml(const std::wstring& strXmlPath, c
 
     ComPtr<IXMLDOMElement> pExecInfos;
     RETURN_IF_FAILED(pDocument->createElement(CScopedBstr(L"ExecInfos"), &pExecInfos));
+    RETURN_HR_IF_NULL(E_FAIL, pExecInfos.Get());
     for (const ExecInfo& info : entry.alternatives)
     {
         ComPtr<IXMLDOMElement> pExecInfo;
         RETURN_IF_FAILED(pDocument->createElement(CScopedBstr(L"ExecInfo"), &pExecInfo));
+        RETURN_HR_IF_NULL(E_FAIL, pExecInfo.Get());
         ExecInfo copy = info;
         for (size_t i = 0; i < ARRAYSIZE(kExecInfoFields); ++i)
             RETURN_IF_FAILED(

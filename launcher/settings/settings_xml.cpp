@@ -1,12 +1,16 @@
 #include "launcher/settings/settings_xml.h"
 
+#include <cstring>
+
 #include "common/error_macros.h"
+#include "common/file_util.h"
 #include "common/msxml_guids.h"
 #include "common/scope_exit.h"
 #include "common/scoped_bstr.h"
 #include "common/scoped_variant.h"
 #include "common/string_util.h"
 #include "common/unique_resource.h"
+#include "common/xml_doctype.h"
 #include "launcher/settings/settings_resource.h"
 
 using Microsoft::WRL::ComPtr;
@@ -22,9 +26,18 @@ HRESULT CreateDocument(ComPtr<IXMLDOMDocument>& document)
     RETURN_IF_FAILED(pDocument->put_async(VARIANT_FALSE));
     // The file lives in a folder every user can write to: never let it pull in other files.
     RETURN_IF_FAILED(pDocument->put_resolveExternals(VARIANT_FALSE));
+    RETURN_IF_FAILED(pDocument->put_validateOnParse(VARIANT_FALSE));
     ComPtr<IXMLDOMDocument2> pDocument2;
     if (SUCCEEDED(pDocument.As(&pDocument2)))
     {
+        // Not known to every MSXML 3.0; LoadFile refuses document types itself anyway.
+        CScopedBstr bstrProhibitDtd(L"ProhibitDTD");
+        VARIANT varTrue;
+        ::VariantInit(&varTrue);
+        varTrue.vt = VT_BOOL;
+        varTrue.boolVal = VARIANT_TRUE;
+        pDocument2->setProperty(bstrProhibitDtd, varTrue);
+
         // The default of this class already; stated so that "[n]" keeps counting from 0.
         CScopedBstr bstrName(L"SelectionLanguage");
         VARIANT var;
@@ -39,13 +52,60 @@ HRESULT CreateDocument(ComPtr<IXMLDOMDocument>& document)
     return S_OK;
 }
 
+namespace
+{
+// Far above what four selections with their alternatives take; a larger file is no settings file
+// and is not read into memory whole.
+const uint64_t kMaxFileBytes = 8 * 1024 * 1024;
+const wchar_t kRootName[] = L"velomar_launcher";
+
+HRESULT LoadBytes(IXMLDOMDocument* pDocument, const std::string& bytes, VARIANT_BOOL& bLoaded)
+{
+    bLoaded = VARIANT_FALSE;
+    SAFEARRAY* psa = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    RETURN_HR_IF_NULL(E_OUTOFMEMORY, psa);
+    void* pvData = nullptr;
+    HRESULT hr = ::SafeArrayAccessData(psa, &pvData);
+    if (SUCCEEDED(hr))
+    {
+        memcpy(pvData, bytes.data(), bytes.size());
+        ::SafeArrayUnaccessData(psa);
+        VARIANT var;
+        ::VariantInit(&var);
+        var.vt = VT_ARRAY | VT_UI1;
+        var.parray = psa;
+        hr = pDocument->load(var, &bLoaded);
+    }
+    ::SafeArrayDestroy(psa);
+    return hr;
+}
+
+bool IsSettingsDocument(IXMLDOMDocument* pDocument)
+{
+    ComPtr<IXMLDOMDocumentType> pDoctype;
+    if (FAILED(pDocument->get_doctype(&pDoctype)) || pDoctype)
+        return false;
+    ComPtr<IXMLDOMElement> pRoot;
+    if (pDocument->get_documentElement(&pRoot) != S_OK || !pRoot)
+        return false;
+    CScopedBstr bstrName;
+    return SUCCEEDED(pRoot->get_nodeName(bstrName.Receive())) && bstrName.ToString() == kRootName;
+}
+}  // namespace
+
 HRESULT LoadFile(IXMLDOMDocument* pDocument, const std::wstring& path)
 {
     RETURN_HR_IF_NULL(E_POINTER, pDocument);
-    CScopedVariant varPath(path.c_str());
+    std::string bytes;
+    if (ReadWholeFile(path, bytes, kMaxFileBytes) != ERROR_SUCCESS)
+        return S_FALSE;
+    size_t posDoctype = 0;
+    if (FindXmlDoctype(XmlBytesToText(bytes), posDoctype))
+        return S_FALSE;
+    // The very bytes that were looked at are parsed: the file may change meanwhile.
     VARIANT_BOOL bLoaded = VARIANT_FALSE;
-    const HRESULT hr = pDocument->load(varPath.Get(), &bLoaded);
-    if (FAILED(hr) || bLoaded != VARIANT_TRUE)
+    const HRESULT hr = LoadBytes(pDocument, bytes, bLoaded);
+    if (FAILED(hr) || bLoaded != VARIANT_TRUE || !IsSettingsDocument(pDocument))
         return S_FALSE;
     return S_OK;
 }
@@ -121,6 +181,7 @@ static HRESULT AppendNewElement(IXMLDOMDocument* pDocument, IXMLDOMNode* pParent
     CScopedBstr bstrName(name);
     ComPtr<IXMLDOMElement> pElement;
     RETURN_IF_FAILED(pDocument->createElement(bstrName, &pElement));
+    RETURN_HR_IF_NULL(E_FAIL, pElement.Get());
     ComPtr<IXMLDOMNode> pAppended;
     RETURN_IF_FAILED(pParent->appendChild(pElement.Get(), &pAppended));
     RETURN_HR_IF_NULL(E_FAIL, pAppended.Get());
@@ -153,6 +214,38 @@ HRESULT EnsureNode(IXMLDOMDocument* pDocument, const std::wstring& path, ComPtr<
         }
         pParent = pNode;
         nStart = nSlash + 1;
+    }
+}
+
+HRESULT EnsureChild(IXMLDOMDocument* pDocument, IXMLDOMNode* pParent, const wchar_t* pszName, ComPtr<IXMLDOMNode>& node)
+{
+    node.Reset();
+    RETURN_HR_IF_NULL(E_POINTER, pDocument);
+    RETURN_HR_IF_NULL(E_POINTER, pParent);
+    ComPtr<IXMLDOMNode> pNode;
+    RETURN_IF_FAILED(SelectNode(pParent, pszName, pNode));
+    if (!pNode)
+        RETURN_IF_FAILED(AppendNewElement(pDocument, pParent, pszName, pNode));
+    node = pNode;
+    return S_OK;
+}
+
+HRESULT SelectChildren(IXMLDOMNode* pParent, const wchar_t* pszName, std::vector<ComPtr<IXMLDOMNode>>& nodes)
+{
+    nodes.clear();
+    RETURN_HR_IF_NULL(E_POINTER, pParent);
+    CScopedBstr bstrName(pszName);
+    ComPtr<IXMLDOMNodeList> pList;
+    RETURN_IF_FAILED(pParent->selectNodes(bstrName, &pList));
+    RETURN_HR_IF_NULL(E_FAIL, pList.Get());
+    for (;;)
+    {
+        ComPtr<IXMLDOMNode> pNode;
+        const HRESULT hr = pList->nextNode(&pNode);
+        RETURN_IF_FAILED(hr);
+        if (hr != S_OK || !pNode)
+            return S_OK;
+        nodes.push_back(pNode);
     }
 }
 

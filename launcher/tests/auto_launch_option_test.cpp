@@ -87,3 +87,45 @@ TEST(AutoLaunchOption, CloseStopsOrStartsTheWatcherOnlyWhenTheChoiceChanged)
         EXPECT_TRUE(shell.m_messages.empty());
     }
 }
+
+TEST(AutoLaunchOption, AWatcherPathThatIsNotWholeIsNotStarted)
+{
+    const std::wstring longest = L"C:\\" + std::wstring(252, L'p') + L".exe";
+    ASSERT_EQ(259u, longest.size());
+    const struct
+    {
+        const char* pszLabel;
+        bool bStored;
+        std::wstring path;
+        bool bStarted;
+    } cases[] = {
+        {"longest", true, longest, true},
+        {"missing", false, L"", false},
+        {"empty", true, L"", false},
+        {"one character too long", true, longest + L"x", false},
+        {"longer than the read buffer", true, std::wstring(600, L'p'), false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszLabel);
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, TOLVIK_PIRRO_KEY, ZEP_INSTALLED_PATH_VALUE);
+        if (c.bStored)
+        {
+            ASSERT_HRESULT_SUCCEEDED(
+                Registry::WriteString(HKEY_LOCAL_MACHINE, TOLVIK_PIRRO_KEY, ZEP_INSTALLED_PATH_VALUE, c.path));
+        }
+        CAutoLaunchOption option;
+        option.Init(true);
+        CRecordingShell shell;
+        option.ApplyOnClose(false, shell, nullptr);
+        if (c.bStarted)
+        {
+            ASSERT_EQ(1u, shell.m_executed.size());
+            EXPECT_EQ(c.path, shell.m_executed[0].file);
+        }
+        else
+        {
+            EXPECT_TRUE(shell.Quiet());
+        }
+    }
+}

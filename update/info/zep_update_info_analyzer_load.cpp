@@ -6,6 +6,7 @@
 #include "common/scoped_variant.h"
 #include "common/string_util.h"
 #include "common/unique_resource.h"
+#include "common/xml_doctype.h"
 #include "oplogsys/format_buffer.h"
 #include "update/info/info_file_format.h"
 #include "update/info/info_log.h"
@@ -47,56 +48,6 @@ private:
 
 namespace
 {
-bool IsXmlSpace(wchar_t ch) noexcept
-{
-    return ch == L' ' || ch == L'\t' || ch == L'\r' || ch == L'\n';
-}
-
-bool StartsWithAt(const std::wstring& str, size_t pos, const wchar_t* pszPrefix, bool bIgnoreCase = false)
-{
-    const size_t cch = wcslen(pszPrefix);
-    if (str.size() - pos < cch)
-        return false;
-    return bIgnoreCase ? _wcsnicmp(str.c_str() + pos, pszPrefix, cch) == 0
-                       : str.compare(pos, cch, pszPrefix) == 0;
-}
-
-// Finds a document type declaration in the prolog. The parser must never see one: entity
-// declarations could expand without bound or pull in external resources, and not every MSXML
-// honours ProhibitDTD.
-bool FindDoctype(const std::wstring& strText, size_t& posDoctype)
-{
-    size_t pos = 0;
-    for (;;)
-    {
-        while (pos < strText.size() && IsXmlSpace(strText[pos]))
-            ++pos;
-        if (StartsWithAt(strText, pos, L"<?"))
-        {
-            const size_t end = strText.find(L"?>", pos + 2);
-            if (end == std::wstring::npos)
-                return false;
-            pos = end + 2;
-        }
-        else if (StartsWithAt(strText, pos, L"<!--"))
-        {
-            const size_t end = strText.find(L"-->", pos + 4);
-            if (end == std::wstring::npos)
-                return false;
-            pos = end + 3;
-        }
-        else if (StartsWithAt(strText, pos, L"<!DOCTYPE", true))
-        {
-            posDoctype = pos;
-            return true;
-        }
-        else
-        {
-            return false;
-        }
-    }
-}
-
 void LineAndPosition(const std::wstring& strText, size_t pos, LONG& lLine, LONG& lLinePos)
 {
     lLine = 1;
@@ -315,7 +266,7 @@ HRESULT CZepUpdateInfoAnalyzer::LoadDocument(const std::wstring& strText, ZepXml
     const std::wstring strXml = strText.substr(posStart);
 
     size_t posDoctype = 0;
-    if (FindDoctype(strXml, posDoctype))
+    if (FindXmlDoctype(strXml, posDoctype))
     {
         LONG lLine = 0, lLinePos = 0;
         LineAndPosition(strXml, posDoctype, lLine, lLinePos);

@@ -14,6 +14,7 @@
 #include "watcher/device_arrival_handler.h"
 #include "watcher/drive_type_query.h"
 #include "watcher/exec_scsi_emulated.h"
+#include "watcher/jukebox_detector.h"
 #include "watcher/shell_starter.h"
 #include "watcher/testing/pirro_control.h"
 
@@ -43,6 +44,18 @@ public:
         m_starts.emplace_back(file, parameters);
     }
     std::vector<std::pair<std::wstring, std::wstring>> m_starts;
+};
+
+class CFakeJukebox : public IJukeboxDetector
+{
+public:
+    bool IsRunning() override
+    {
+        ++m_nAsked;
+        return m_bRunning;
+    }
+    bool m_bRunning = false;
+    int m_nAsked = 0;
 };
 
 DEV_BROADCAST_VOLUME Volume(const wchar_t* pszLetters)
@@ -99,7 +112,8 @@ protected:
     CRecordingShell m_shell;
     CExecScsiEmulated m_scsi;
     CTvkLauncher::CCustomQueryCancelAutoPlay m_autoPlay;
-    CDeviceArrivalHandler m_handler{&m_scsi, m_drives, m_shell, &m_autoPlay};
+    CFakeJukebox m_jukebox;
+    CDeviceArrivalHandler m_handler{&m_scsi, m_drives, m_shell, &m_autoPlay, m_jukebox};
 };
 
 TEST_F(DeviceArrivalHandler, EachRemovablePlayerOfTheMaskStartsTheLauncherLowestFirst)
@@ -167,6 +181,37 @@ TEST_F(DeviceArrivalHandler, OtherEventsAndRecordsStartNothing)
     EXPECT_TRUE(m_drives.m_asked.empty());
 }
 
+TEST_F(DeviceArrivalHandler, TheJukeboxIsLookedForOnlyOnArrivals)
+{
+    AddDrive(L'E', DRIVE_REMOVABLE, true);
+    const DEV_BROADCAST_VOLUME volume = Volume(L"E");
+    m_jukebox.m_bRunning = true;
+
+    // The system broadcasts many other events; each would walk every process.
+    for (WPARAM nEvent : {static_cast<WPARAM>(DBT_DEVNODES_CHANGED), static_cast<WPARAM>(DBT_DEVICEREMOVECOMPLETE),
+                          static_cast<WPARAM>(DBT_DEVICEQUERYREMOVE), static_cast<WPARAM>(DBT_CONFIGCHANGED)})
+    {
+        LPARAM lPost = 1;
+        EXPECT_TRUE(m_handler.Notify(nEvent, reinterpret_cast<LPARAM>(&volume), lPost)) << nEvent;
+        EXPECT_EQ(0, lPost);
+    }
+    EXPECT_EQ(0, m_jukebox.m_nAsked);
+
+    // An arrival while the jukebox runs is left to it: nothing to post, nothing copied.
+    LPARAM lPost = 1;
+    EXPECT_FALSE(m_handler.Notify(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume), lPost));
+    EXPECT_EQ(0, lPost);
+    EXPECT_EQ(1, m_jukebox.m_nAsked);
+    EXPECT_EQ(0u, m_handler.PendingCount());
+
+    m_jukebox.m_bRunning = false;
+    ASSERT_TRUE(m_handler.Notify(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume), lPost));
+    EXPECT_EQ(2, m_jukebox.m_nAsked);
+    ASSERT_NE(0, lPost);
+    m_handler.HandleDeferred(DBT_DEVICEARRIVAL, lPost);
+    EXPECT_EQ(std::vector<std::wstring>{L"E"}, StartedLetters());
+}
+
 TEST_F(DeviceArrivalHandler, RecordSizeFieldIsCheckedBeforeCopying)
 {
     AddDrive(L'E', DRIVE_REMOVABLE, true);
@@ -219,16 +264,55 @@ TEST_F(DeviceArrivalHandler, CopyIsOwnedUntilHandledAndForeignValuesAreRefused)
     EXPECT_EQ(1u, m_shell.m_starts.size());
 }
 
-TEST_F(DeviceArrivalHandler, LauncherPathProblemsStillAttemptTheStart)
+TEST_F(DeviceArrivalHandler, ALauncherPathThatIsNotWholeStartsNothing)
 {
     AddDrive(L'E', DRIVE_REMOVABLE, true);
     const DEV_BROADCAST_VOLUME volume = Volume(L"E");
-    ASSERT_EQ(S_OK, Registry::WriteValue(HKEY_LOCAL_MACHINE, kTolvikKey, L"InstalledPath", REG_EXPAND_SZ, kLauncher,
-                                         sizeof(kLauncher)));
-    Deliver(DBT_DEVICEARRIVAL, &volume);
-    ASSERT_EQ(1u, m_shell.m_starts.size());
-    EXPECT_EQ(L"", m_shell.m_starts[0].first);
-    EXPECT_EQ(L"E", m_shell.m_starts[0].second);
+    const std::wstring longest = L"C:\\" + std::wstring(252, L'a') + L".exe";
+    ASSERT_EQ(259u, longest.size());
+    const std::wstring tooLong = longest + L"x";
+    const struct
+    {
+        const char* pszLabel;
+        DWORD dwType;
+        std::wstring data;  // stored with its terminator unless bCut
+        bool bCut;
+        bool bStarted;
+    } cases[] = {
+        {"longest", REG_SZ, longest, false, true},
+        {"missing", REG_NONE, L"", false, false},
+        {"empty", REG_SZ, L"", false, false},
+        {"REG_EXPAND_SZ", REG_EXPAND_SZ, kLauncher, false, false},
+        {"one character too long", REG_SZ, tooLong, false, false},
+        {"too long, fills the buffer without a terminator", REG_SZ, tooLong, true, false},
+        {"longer than the read buffer", REG_SZ, std::wstring(600, L'b'), false, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszLabel);
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kTolvikKey, L"InstalledPath");
+        if (c.dwType != REG_NONE)
+        {
+            const DWORD cb = static_cast<DWORD>((c.data.size() + (c.bCut ? 0 : 1)) * sizeof(wchar_t));
+            ASSERT_EQ(S_OK, Registry::WriteValue(HKEY_LOCAL_MACHINE, kTolvikKey, L"InstalledPath", c.dwType,
+                                                 c.data.c_str(), cb));
+        }
+        m_shell.m_starts.clear();
+        m_autoPlay.SetDriveRoot(25);
+        Deliver(DBT_DEVICEARRIVAL, &volume);
+        if (c.bStarted)
+        {
+            ASSERT_EQ(1u, m_shell.m_starts.size());
+            EXPECT_EQ(c.data, m_shell.m_starts[0].first);
+            EXPECT_EQ(L"E", m_shell.m_starts[0].second);
+        }
+        else
+        {
+            EXPECT_TRUE(m_shell.m_starts.empty());
+        }
+        // The player is recognised all the same: AutoPlay is refused for it.
+        EXPECT_EQ(L"E:\\", m_autoPlay.GetDriveRoot());
+    }
 }
 
 TEST(DeviceArrivalHandlerMembers, MissingExecutorOrAutoPlayObject)
@@ -237,15 +321,17 @@ TEST(DeviceArrivalHandlerMembers, MissingExecutorOrAutoPlayObject)
     drives.m_types[L'E'] = DRIVE_REMOVABLE;
     CRecordingShell shell;
     ASSERT_TRUE(PirroControl::WritePlayerFixture(L'E', L"1a2b", L"3c4d", L"SERE"));
+    ASSERT_EQ(S_OK, Registry::WriteString(HKEY_LOCAL_MACHINE, kTolvikKey, L"InstalledPath", kLauncher));
     const DEV_BROADCAST_VOLUME volume = Volume(L"E");
 
-    CDeviceArrivalHandler noScsi(nullptr, drives, shell, nullptr);
+    CFakeJukebox jukebox;
+    CDeviceArrivalHandler noScsi(nullptr, drives, shell, nullptr, jukebox);
     noScsi.HandleDeferred(DBT_DEVICEARRIVAL, noScsi.Defer(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume)));
     EXPECT_TRUE(shell.m_starts.empty());
 
     CExecScsiEmulated scsi;
     scsi.SetInquiryResponse(4, PirroControl::InquiryResponse("Orvo", "KOVRAHD1"));
-    CDeviceArrivalHandler noAutoPlay(&scsi, drives, shell, nullptr);
+    CDeviceArrivalHandler noAutoPlay(&scsi, drives, shell, nullptr, jukebox);
     noAutoPlay.HandleDeferred(DBT_DEVICEARRIVAL,
                               noAutoPlay.Defer(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume)));
     ASSERT_EQ(1u, shell.m_starts.size());

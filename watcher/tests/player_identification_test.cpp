@@ -2,7 +2,9 @@
 // drive. The registry here is the test's sandboxed HKLM.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "common/unique_resource.h"
 #include "watcher/exec_scsi_emulated.h"
@@ -241,11 +243,26 @@ TEST(PlayerIdentificationIds, MountedDeviceValueMustBeBinaryWithThreePieces)
     SetValue(L"SYSTEM\\MountedDevices", L"\\DosDevices\\E:", REG_BINARY, twoPieces.c_str(), twoPieces.size() * 2);
     EXPECT_TRUE(CPlayerIdentification::StorageInstanceForDrive(L'E').empty());
 
-    // An odd length and no terminator: the text still ends inside the read buffer.
-    const std::wstring threePieces = L"a#b#" + good;
-    SetValue(L"SYSTEM\\MountedDevices", L"\\DosDevices\\E:", REG_BINARY, threePieces.c_str(),
-             threePieces.size() * 2 + 1);
-    EXPECT_EQ(good, CPlayerIdentification::StorageInstanceForDrive(L'E'));
+    // An odd length whose last byte is not zero and no terminator: that byte is the low half of a
+    // last character, and the text still ends inside the read buffer. Blocks of the sizes the
+    // read allocates are left dirty on the heap first, so a read past the buffer's end shows as
+    // characters after the instance (16 lengths cover every place of the end in a heap block).
+    for (size_t cchPad = 0; cchPad < 16; ++cchPad)
+    {
+        const std::wstring value = std::wstring(cchPad + 1, L'a') + L"#b#" + good + L"X";
+        const size_t cbValue = value.size() * 2 - 1;
+        SetValue(L"SYSTEM\\MountedDevices", L"\\DosDevices\\E:", REG_BINARY, value.c_str(), cbValue);
+        std::vector<void*> dirty;
+        for (int i = 0; i < 64; ++i)
+        {
+            const size_t cbBlock = (cbValue + 2 + 15) / 16 * 16 + (i % 2) * 16;
+            dirty.push_back(malloc(cbBlock));
+            memset(dirty.back(), 0xFF, cbBlock);
+        }
+        for (void* pv : dirty)
+            free(pv);
+        EXPECT_EQ(good + L"X", CPlayerIdentification::StorageInstanceForDrive(L'E')) << cchPad;
+    }
     EXPECT_TRUE(CPlayerIdentification::StorageInstanceForDrive(L'Q').empty());
 }
 }  // namespace

@@ -186,10 +186,29 @@ TEST_F(LoadTest, AMissingKindElementFallsBackToTheRegistryDefault)
 
 TEST_F(LoadTest, AnUnreadableFileFallsBackToTheTemplate)
 {
-    WriteSettingsFile("<velomar_launcher><tolvik><first_exec>false</first_exec>");  // cut short
+    const std::string complete = "<velomar_launcher><tolvik><first_exec>false</first_exec></tolvik></velomar_launcher>";
+    const struct
+    {
+        const char* pszLabel;
+        std::string bytes;
+    } cases[] = {
+        {"cut short", "<velomar_launcher><tolvik><first_exec>false</first_exec>"},
+        {"empty", ""},
+        // Well-formed, but larger than any settings file: not read into memory.
+        {"over 8 MiB", "<!--" + std::string(8 * 1024 * 1024, 'x') + "-->" + complete},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszLabel);
+        WriteSettingsFile(c.bytes);
+        CLauncherSettings settings;
+        ASSERT_EQ(S_OK, settings.Load());
+        EXPECT_TRUE(settings.IsFirstRun());
+    }
+    WriteSettingsFile(complete);
     CLauncherSettings settings;
     ASSERT_EQ(S_OK, settings.Load());
-    EXPECT_TRUE(settings.IsFirstRun());
+    EXPECT_FALSE(settings.IsFirstRun());
 }
 
 TEST_F(LoadTest, AMissingKindKeyStopsLoadingThere)
@@ -258,5 +277,70 @@ TEST_F(LoadTest, CandidatesComeInRegistryOrderWithCustomLast)
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), settings.GetCandidates(LAUNCHER_KIND_VIDEO, candidates));
     EXPECT_TRUE(candidates.empty());
     EXPECT_EQ(E_INVALIDARG, settings.GetCandidates(L"Music", candidates));
+}
+}  // namespace
+
+namespace
+{
+TEST_F(LoadTest, AFileWithADocumentTypeIsNotReadAtAll)
+{
+    WriteRegistryEntry(LAUNCHER_MUSIC_KEY, MakeEntry(L"Default"));
+    const std::string body = "<velomar_launcher><tolvik><first_exec>false</first_exec>"
+                             "<music><name>From file</name></music></tolvik></velomar_launcher>";
+    const std::string entityBody = "<velomar_launcher><tolvik><first_exec>false</first_exec>"
+                                   "<music><name>&e;</name></music></tolvik></velomar_launcher>";
+    const std::string bom = "\xEF\xBB\xBF";
+    auto utf16 = [](const std::string& ascii, bool bByteOrderMark) {
+        std::string bytes = bByteOrderMark ? "\xFF\xFE" : "";
+        for (char ch : ascii)
+            bytes += std::string{ch, '\0'};
+        return bytes;
+    };
+    const struct
+    {
+        const char* pszLabel;
+        std::string bytes;
+    } cases[] = {
+        {"plain", "<!DOCTYPE velomar_launcher>" + body},
+        {"after the declaration", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!DOCTYPE velomar_launcher>" + body},
+        {"after a comment and a byte-order mark",
+         bom + "<?xml version=\"1.0\"?><!-- x --> \r\n\t<!DOCTYPE velomar_launcher>" + body},
+        {"internal entity", "<!DOCTYPE velomar_launcher [<!ENTITY e \"From file\">]>" + entityBody},
+        {"nested entities",
+         "<!DOCTYPE velomar_launcher [<!ENTITY a \"From file\"><!ENTITY b \"&a;&a;&a;&a;\"><!ENTITY e \"&b;&b;\">]>" +
+             entityBody},
+        {"external entity",
+         "<!DOCTYPE velomar_launcher [<!ENTITY e SYSTEM \"file:///c:/windows/win.ini\">]>" + entityBody},
+        {"external subset", "<!DOCTYPE velomar_launcher SYSTEM \"settings.dtd\">" + body},
+        {"UTF-16", utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?><!DOCTYPE velomar_launcher [<!ENTITY e \"From file\">]>" + entityBody, true)},
+        {"UTF-16 without byte-order mark", utf16("<!DOCTYPE velomar_launcher [<!ENTITY e \"From file\">]>" + entityBody, false)},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszLabel);
+        WriteSettingsFile(c.bytes);
+        CLauncherSettings settings;
+        ASSERT_EQ(S_OK, settings.Load());
+        // As for a file that is not there: the template, so the first-run marker is set.
+        EXPECT_TRUE(settings.IsFirstRun());
+        AppEntry music, photo, video, podcast;
+        settings.GetSelections(music, photo, video, podcast);
+        EXPECT_EQ(L"Default", music.name);
+
+        // The next save writes a clean file over it.
+        ASSERT_EQ(S_OK, settings.StoreAndSave(music, photo, video, podcast));
+        std::string saved;
+        ASSERT_TRUE(zeptest::ReadFileBytes(SettingsFile(), saved));
+        EXPECT_EQ(std::string::npos, saved.find("DOCTYPE"));
+    }
+
+    // The same file without its document type is read.
+    WriteSettingsFile("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!-- <!DOCTYPE in a comment -->" + body);
+    CLauncherSettings settings;
+    ASSERT_EQ(S_OK, settings.Load());
+    EXPECT_FALSE(settings.IsFirstRun());
+    AppEntry music, photo, video, podcast;
+    settings.GetSelections(music, photo, video, podcast);
+    EXPECT_EQ(L"From file", music.name);
 }
 }  // namespace

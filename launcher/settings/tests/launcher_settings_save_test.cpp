@@ -2,6 +2,7 @@
 // ever replaced as a whole.
 #include <gtest/gtest.h>
 
+#include "common/scoped_bstr.h"
 #include "common/string_util.h"
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
@@ -223,5 +224,80 @@ TEST_F(SaveTest, AKindThatNeverLoadedKeepsItsElement)
     AppEntry m, p, v, c;
     settings.GetSelections(m, p, v, c);
     EXPECT_EQ(L"New", p.name);  // the choice is still held for this run
+}
+}  // namespace
+
+namespace
+{
+TEST_F(SaveTest, AKindElementTwiceIsReadAndWrittenInTheFirstOnly)
+{
+    // The second music element has a leaf and more alternatives than the first: nothing of it
+    // may leak into the selection, and it must not stop the save.
+    WriteSettingsFile(
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<velomar_launcher><tolvik><first_exec>false</first_exec>"
+        "<music><name>First</name><errormsg>gone</errormsg><path>C:\\First</path></music>"
+        "<music><name>Second</name><exe>second.exe</exe><ExecInfos>"
+        "<ExecInfo><path>C:\\S0</path></ExecInfo><ExecInfo><path>C:\\S1</path></ExecInfo></ExecInfos></music>"
+        "<photo/><video/><podcast/></tolvik></velomar_launcher>");
+    CLauncherSettings settings;
+    ASSERT_EQ(S_OK, settings.Load());
+    AppEntry m, p, v, c;
+    settings.GetSelections(m, p, v, c);
+    AppEntry first = MakeEntry(L"First", L"C:\\First");
+    first.errormsg = L"gone";
+    EXPECT_TRUE(m == first);
+
+    AppEntry music = MakeEntry(L"Fab", L"C:\\Fab");
+    music.alternatives = {MakeExecInfo(L"C:\\A", L"a.exe")};
+    const AppEntry other = MakeEntry(L"Other");
+    ASSERT_EQ(S_OK, settings.StoreAndSave(music, other, other, other));
+
+    ComPtr<IXMLDOMDocument> pSaved = LoadXmlFile(SettingsFile());
+    std::vector<std::wstring> expected = kLeaves;
+    expected.push_back(L"ExecInfos");
+    EXPECT_EQ(expected, Children(pSaved.Get(), L"velomar_launcher/tolvik/music[0]"));
+    EXPECT_EQ(L"", NodeText(pSaved.Get(), L"velomar_launcher/tolvik/music[0]/exe"));
+    EXPECT_EQ((std::vector<std::wstring>{L"name", L"exe", L"ExecInfos"}),
+              Children(pSaved.Get(), L"velomar_launcher/tolvik/music[1]"));
+    EXPECT_EQ(L"second.exe", NodeText(pSaved.Get(), L"velomar_launcher/tolvik/music[1]/exe"));
+
+    CLauncherSettings reloaded;
+    ASSERT_EQ(S_OK, reloaded.Load());
+    reloaded.GetSelections(m, p, v, c);
+    EXPECT_TRUE(m == music);
+
+    // Saved again without alternatives: only the first element's go.
+    music.alternatives.clear();
+    ASSERT_EQ(S_OK, settings.StoreAndSave(music, other, other, other));
+    pSaved = LoadXmlFile(SettingsFile());
+    EXPECT_EQ(kLeaves, Children(pSaved.Get(), L"velomar_launcher/tolvik/music[0]"));
+    EXPECT_EQ(2u, Children(pSaved.Get(), L"velomar_launcher/tolvik/music[1]/ExecInfos").size());
+}
+
+TEST_F(SaveTest, ADocumentOfAnotherKindIsTakenForNoFileAndReplacedOnSave)
+{
+    WriteRegistryEntry(LAUNCHER_MUSIC_KEY, MakeEntry(L"Default"));
+    // Well-formed, with the kind elements one level down, but not a settings document.
+    WriteSettingsFile("<?xml version=\"1.0\" encoding=\"utf-8\"?><other><velomar_launcher><tolvik>"
+                      "<first_exec>false</first_exec><music><name>Inner</name></music></tolvik>"
+                      "</velomar_launcher></other>");
+    CLauncherSettings settings;
+    ASSERT_EQ(S_OK, settings.Load());
+    EXPECT_TRUE(settings.IsFirstRun());  // as for a missing file: the template's marker
+    AppEntry m, p, v, c;
+    settings.GetSelections(m, p, v, c);
+    EXPECT_EQ(L"Default", m.name);
+
+    const AppEntry entry = MakeEntry(L"New");
+    for (int nSave = 0; nSave < 2; ++nSave)
+        ASSERT_EQ(S_OK, settings.StoreAndSave(entry, entry, entry, entry)) << nSave;
+    ComPtr<IXMLDOMDocument> pSaved = LoadXmlFile(SettingsFile());
+    ComPtr<IXMLDOMElement> pRoot;
+    ASSERT_EQ(S_OK, pSaved->get_documentElement(&pRoot));
+    CScopedBstr bstrName;
+    ASSERT_EQ(S_OK, pRoot->get_nodeName(bstrName.Receive()));
+    EXPECT_EQ(L"velomar_launcher", bstrName.ToString());
+    EXPECT_EQ(L"New", NodeText(pSaved.Get(), L"velomar_launcher/tolvik/music/name"));
+    EXPECT_EQ(L"false", NodeText(pSaved.Get(), L"velomar_launcher/tolvik/first_exec"));
 }
 }  // namespace

@@ -338,20 +338,41 @@ TEST_F(EvaluationTest, DescriptionInTheUsersLanguageElseTheDefault)
     ZEP_NEW_VERSION_INFO info = {};
     auto cleanup = MakeScopeExit([&] { ZepClearNewVersionInfo(&info); });
 
+    // The request asks for another language that has a description of its own: the user's wins.
+    m_facts.m_strLanguage = L"qq";
+    ASSERT_NE(L"qq", strLanguage);
     ASSERT_EQ(S_OK, LoadBody(body("<Descriptions DefaultLang=\"zz\"><Description Lang=\"zz\">default</Description>"
+                                  "<Description Lang=\"qq\">requested</Description>"
                                   "<Description Lang=\"" + strUser + "\">mine\nsecond line</Description></Descriptions>")));
     ASSERT_EQ(S_OK, m_analyzer.Exist(m_facts, &nForce, &nExist));
     ASSERT_EQ(S_OK, m_analyzer.GetNewVersionInfo(&info));
     EXPECT_STREQ(L"mine\nsecond line", info.m_bstrUpdateDetail);
     ZepClearNewVersionInfo(&info);
 
-    // The request's language code does not choose the description.
-    m_facts.m_strLanguage = L"zz";
+    // Without one in the user's language the default is taken, not the request's.
     ASSERT_EQ(S_OK, LoadBody(body("<Descriptions DefaultLang=\"zz\"><Description Lang=\"zz\">default</Description>"
-                                  "<Description Lang=\"qq\">other</Description></Descriptions>")));
+                                  "<Description Lang=\"qq\">requested</Description></Descriptions>")));
     ASSERT_EQ(S_OK, m_analyzer.Exist(m_facts, &nForce, &nExist));
     ASSERT_EQ(S_OK, m_analyzer.GetNewVersionInfo(&info));
     EXPECT_STREQ(L"default", info.m_bstrUpdateDetail);
+}
+
+TEST_F(EvaluationTest, OnlyForceTrueInLowerCaseForces)
+{
+    const struct
+    {
+        const char* pszForce;
+        int nForce;
+    } cases[] = {{"true", 1}, {"True", 0}, {"TRUE", 0}, {"false", 0}, {"1", 0}, {"", 0}, {" true", 0}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszForce);
+        ASSERT_EQ(S_OK, LoadBody(Body(Condition(Rule("System", "Model", "VM-Q3", "Equal"), c.pszForce))));
+        int nForce = -1, nExist = 0;
+        ASSERT_EQ(S_OK, m_analyzer.Exist(m_facts, &nForce, &nExist));
+        EXPECT_EQ(1, nExist);
+        EXPECT_EQ(c.nForce, nForce);
+    }
 }
 
 TEST_F(EvaluationTest, PackagesOfTheMatchedCondition)

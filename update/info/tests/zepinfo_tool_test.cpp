@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,9 @@ struct ToolRun
     std::string strOutput;  // stdout and stderr, UTF-8
 };
 
-// Runs zepinfo.exe with its output captured in a file.
-ToolRun RunZepinfo(const std::wstring& strArguments)
+// Runs zepinfo.exe (the one built beside the tests unless strExe names a copy) with its output
+// captured in a file.
+ToolRun RunZepinfo(const std::wstring& strArguments, const std::wstring& strExe = std::wstring())
 {
     ToolRun run;
     const std::wstring strOutPath = zeptest::TestTempDir() + L"zepinfo-output.txt";
@@ -57,7 +59,8 @@ ToolRun RunZepinfo(const std::wstring& strArguments)
     si.hStdInput = nullptr;
     si.hStdOutput = output.Get();
     si.hStdError = output.Get();
-    std::wstring strCommand = L"\"" + zeptest::ExeDir() + L"zepinfo.exe\" " + strArguments;
+    std::wstring strCommand =
+        L"\"" + (strExe.empty() ? zeptest::ExeDir() + L"zepinfo.exe" : strExe) + L"\" " + strArguments;
     std::vector<wchar_t> cmd(strCommand.begin(), strCommand.end());
     cmd.push_back(L'\0');
     PROCESS_INFORMATION pi = {};
@@ -104,9 +107,10 @@ protected:
                           L" " + Quoted(m_strOutRoot));
     }
 
-    ToolRun Evaluate(const std::wstring& strFacts)
+    ToolRun Evaluate(const std::wstring& strFacts, const std::wstring& strExe = std::wstring())
     {
-        return RunZepinfo(L"evaluate --service vm-q3-fw --category Velomar " + strFacts + L" " + Quoted(m_strPublished));
+        return RunZepinfo(L"evaluate --service vm-q3-fw --category Velomar " + strFacts + L" " + Quoted(m_strPublished),
+                          strExe);
     }
 
     std::wstring m_strBody;
@@ -266,4 +270,65 @@ TEST_F(ZepinfoToolTest, EveryCommandExplainsItself)
     const ToolRun usage = RunZepinfo(L"publish --service s body.xml");
     EXPECT_EQ(1u, usage.dwExitCode);
     EXPECT_TRUE(Contains(usage.strOutput, "needs BODY.xml and OUTROOT")) << usage.strOutput;
+}
+
+TEST_F(ZepinfoToolTest, UpdateNotFoundIsTracedOnlyAfterConditionsWereEvaluated)
+{
+    // The component's trace configuration is read from beside the program: a copy of the tool
+    // with its own configuration traces into a folder of this test's.
+    const std::wstring strToolDir = zeptest::TestTempDir() + L"traced\\";
+    ASSERT_TRUE(::CreateDirectoryW(strToolDir.c_str(), nullptr));
+    const std::wstring strTool = strToolDir + L"zepinfo.exe";
+    ASSERT_TRUE(::CopyFileW((zeptest::ExeDir() + L"zepinfo.exe").c_str(), strTool.c_str(), FALSE));
+
+    const std::string strNoop = [] {
+        std::string str = kBody;
+        str.replace(str.find("Noop=\"false\""), strlen("Noop=\"false\""), "Noop=\"true\"");
+        return str;
+    }();
+    const struct
+    {
+        const char* pszLabel;
+        std::string strBody;
+        const wchar_t* pszFacts;
+        DWORD dwExitCode;
+        bool bNotFound;
+    } cases[] = {
+        {"no condition matches", kBody, L"--model VM-Q3 --current-version 2.1", 1, true},
+        {"Noop", strNoop, L"--model VM-Q3 --current-version 2.0", 1, false},
+        {"a condition matches", kBody, L"--model VM-Q3 --current-version 2.0", 0, false},
+    };
+    int nRun = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.pszLabel);
+        const std::wstring strLogDir = zeptest::TestTempDir() + FormatString(L"log%d\\", nRun++);
+        ASSERT_TRUE(::CreateDirectoryW(strLogDir.c_str(), nullptr));
+        const std::string strConfig =
+            "<C><FACTORY name=\"IOutputLogSystemFactory\" class=\"opLogSys::File::COutputLogSystemFactory\" "
+            "autoflush=\"true\" location=\"" + WideToUtf8(strLogDir) + "\"/><FILTERLIST>"
+            "<FILTER subject=\"ZepBackend_Library\" minLevel=\"0\" maxLevel=\"9\"/></FILTERLIST></C>";
+        ASSERT_TRUE(zeptest::WriteFileBytes(strToolDir + L"ZepBackend_Library.log.xml", strConfig.data(),
+                                            strConfig.size()));
+        WriteBody(c.strBody);
+        ASSERT_EQ(0u, Publish().dwExitCode);
+
+        const ToolRun run = Evaluate(c.pszFacts, strTool);
+        EXPECT_EQ(c.dwExitCode, run.dwExitCode) << run.strOutput;
+
+        std::string strLog;
+        WIN32_FIND_DATAW fd;
+        HANDLE hFind = ::FindFirstFileW((strLogDir + L"*.log").c_str(), &fd);
+        ASSERT_NE(INVALID_HANDLE_VALUE, hFind);
+        do
+        {
+            std::string strFile;
+            ASSERT_TRUE(zeptest::ReadFileBytes(strLogDir + fd.cFileName, strFile));
+            strLog += strFile;
+        } while (::FindNextFileW(hFind, &fd));
+        ::FindClose(hFind);
+        // The evaluation was traced, so a missing line is not just a silent log.
+        ASSERT_TRUE(Contains(strLog, "CZepUpdateInfoAnalyzer::Exist() : return 0x00000000")) << strLog;
+        EXPECT_EQ(c.bNotFound, Contains(strLog, "Update Not Found")) << strLog;
+    }
 }
