@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "common/com_init.h"
+#include "common/gdiplus_session.h"
 #include "common/registry.h"
 #include "common/testing/zeptest.h"
 #include "launcher/resource.h"
 #include "launcher/select_app_file_dlg.h"
 #include "launcher/setting_dlg.h"
+#include "launcher/tolvik_constants.h"
+#include "launcher/tolvik_dlg.h"
 #include "launcher/tests/recording_shell.h"
 #include "launcher/settings/launcher_settings.h"
 #include "launcher/settings/settings_paths.h"
@@ -42,6 +45,39 @@ public:
     std::wstring m_strAnswer;  // empty: the user cancels
     std::vector<std::wstring> m_initialFiles;
 };
+
+// What the settings dialog looked like when it came up inside the main window, answered with a
+// button from a timer that its modal loop serves.
+struct CSeenDialog
+{
+    UINT nAnswer = IDOK;
+    int nSeen = 0;
+    bool bCancelEnabled = false;
+};
+CSeenDialog* g_pSeen = nullptr;
+
+BOOL CALLBACK FindSettingsDialog(HWND hwnd, LPARAM lParam)
+{
+    wchar_t szTitle[32] = {};
+    ::GetWindowTextW(hwnd, szTitle, 32);
+    if (::IsWindowVisible(hwnd) && wcscmp(szTitle, L"設定") == 0)
+    {
+        *reinterpret_cast<HWND*>(lParam) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK AnswerSettings(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND hwnd = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindSettingsDialog, reinterpret_cast<LPARAM>(&hwnd));
+    if (hwnd == nullptr || g_pSeen == nullptr)
+        return;
+    ++g_pSeen->nSeen;
+    g_pSeen->bCancelEnabled = ::IsWindowEnabled(::GetDlgItem(hwnd, IDCANCEL)) != FALSE;
+    ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(g_pSeen->nAnswer, BN_CLICKED), 0);
+}
 
 class SettingDlgTest : public ::testing::Test
 {
@@ -311,4 +347,48 @@ TEST_F(SettingDlgTest, TabsSwitchPagesAndTheUpdatePageFollowsItsBox)
     const UpdateScheduleValues values = ReadUpdateScheduleValues();
     EXPECT_EQ(0, values.m_byUpdateStart);
     EXPECT_EQ(2u, values.m_dwUpdateFrequency);
+}
+
+TEST_F(SettingDlgTest, MainWindowOpensItMandatoryOnTheFirstRunAndStartsTheDueCheck)
+{
+    CGdiplusSession gdiplus;
+    ASSERT_TRUE(gdiplus.Succeeded());
+    Install(true);
+    ASSERT_HRESULT_SUCCEEDED(Registry::WriteString(HKEY_LOCAL_MACHINE, TOLVIK_KEY, ZEP_INSTALLED_PATH_VALUE,
+                                                   L"C:\\Velomar\\Tolvik.exe"));
+    m_settings.Load();
+    ASSERT_TRUE(m_settings.IsFirstRun());
+
+    CSeenDialog seen;
+    g_pSeen = &seen;
+    const UINT_PTR idTimer = ::SetTimer(nullptr, 0, 100, AnswerSettings);
+    {
+        CTolvikDlg window(m_settings, L"F:", m_shell);
+        ASSERT_NE(nullptr, window.Create(nullptr));
+        // The first-run request opens the dialog; its modal loop also serves the check that
+        // the window asked for right after it.
+        for (int i = 0; i < 50 && m_shell.m_executed.empty(); ++i)
+        {
+            Pump();
+            ::Sleep(20);
+        }
+        EXPECT_EQ(1, seen.nSeen);
+        EXPECT_FALSE(seen.bCancelEnabled) << "first run: mandatory";
+        ASSERT_EQ(1u, m_shell.m_executed.size());
+        EXPECT_EQ(L"C:\\Velomar\\UpdateChecker\\Quenta.exe", m_shell.m_executed[0].file);
+        EXPECT_EQ(0u, m_shell.m_executed[0].parameters.find(L" /M AUTO  /C PA001 "));
+
+        // The Setting button: the same dialog, which may now be cancelled.
+        seen.nAnswer = IDCANCEL;
+        ::SendMessageW(window.GetHwnd(), WM_COMMAND, MAKEWPARAM(IDC_SETTING, BN_CLICKED), 0);
+        EXPECT_EQ(2, seen.nSeen);
+        EXPECT_TRUE(seen.bCancelEnabled);
+        ::DestroyWindow(window.GetHwnd());
+        Pump();
+    }
+    ::KillTimer(nullptr, idTimer);
+    g_pSeen = nullptr;
+    auto doc = LoadXmlFile(SettingsFile());
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(L"false", NodeText(doc.Get(), L"velomar_launcher/tolvik/first_exec"));
 }
