@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "common/unique_resource.h"
 #include "launcher/resource.h"
 #include "launcher/resource_string.h"
 #include "launcher/select_app_file_dlg.h"
