@@ -7,6 +7,10 @@
 #include "launcher/tolvik_registry.h"
 #include "launcher/tolvik_shell.h"
 #include "launcher/resource.h"
+#include "launcher/resource_string.h"
+#include "launcher/select_app_file_dlg.h"
+#include "launcher/setting_dlg.h"
+#include "launcher/update_client.h"
 #include "launcher/settings/launcher_settings.h"
 #include "launcher/settings/update_schedule.h"
 #include "launcher/skin/skin_draw.h"
@@ -25,13 +29,6 @@ const int kSettingFontBase = 100;
 
 // The first erase paints the whole client area: the buttons are not drawn yet.
 bool g_bErasedOnce = false;
-
-std::wstring LoadResourceString(UINT nId)
-{
-    const wchar_t* pszText = nullptr;
-    const int cch = ::LoadStringW(::GetModuleHandleW(nullptr), nId, reinterpret_cast<LPWSTR>(&pszText), 0);
-    return cch > 0 ? std::wstring(pszText, static_cast<size_t>(cch)) : std::wstring();
-}
 }  // namespace
 
 const CTolvikDlg::ButtonRow CTolvikDlg::kButtonRows[5] = {
@@ -293,14 +290,15 @@ void CTolvikDlg::OnHover(UINT nId)
     ::SetWindowTextW(hwndStatic, change.text.c_str());
 }
 
-void CTolvikDlg::OnOpenSettings(bool /*bMandatory*/)
+void CTolvikDlg::OnOpenSettings(bool bMandatory)
 {
-    // The settings dialog joins the program later; until then the request has no effect.
+    CSelectAppFileDlg fileDialog;
+    CSettingDlg(bMandatory, m_settings, m_shell, fileDialog).DoModal(GetHwnd());
 }
 
-void CTolvikDlg::OnCheckUpdate(bool /*bAutomatic*/)
+void CTolvikDlg::OnCheckUpdate(bool bAutomatic)
 {
-    // The update client start joins the program later; until then nothing is started.
+    CUpdateClient(m_shell).Start(bAutomatic, GetHwnd());
 }
 
 bool CTolvikDlg::EraseBackground(HDC hdc)

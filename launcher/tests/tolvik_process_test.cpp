@@ -6,10 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "common/registry.h"
+#include "common/string_util.h"
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
 #include "launcher/single_instance.h"
 #include "launcher/tolvik_constants.h"
+#include "launcher/update_client.h"
+#include "launcher/settings/app_entry.h"
+#include "launcher/settings/settings_registry.h"
 
 namespace
 {
@@ -76,6 +81,54 @@ HWND MakeTopLevel(const wchar_t* pszTitle, HWND hwndOwner = nullptr)
                                   hwndOwner, nullptr, nullptr, nullptr);
     EXPECT_NE(nullptr, hwnd);
     return hwnd;
+}
+
+// Values of the prefix's real machine registry, put back as they were (or removed) on
+// destruction. Only for tests that hold the prefix to themselves.
+class CRealValueBackup
+{
+public:
+    void Save(const std::wstring& key, const wchar_t* pszName)
+    {
+        zeptest::CRegistrySandboxSuspension real;
+        Saved saved{key, pszName ? pszName : L"", pszName == nullptr, {}, REG_NONE, false};
+        saved.bExisted =
+            SUCCEEDED(Registry::ReadValue(HKEY_LOCAL_MACHINE, key.c_str(), pszName, saved.data, saved.dwType));
+        m_saved.push_back(saved);
+    }
+    ~CRealValueBackup()
+    {
+        zeptest::CRegistrySandboxSuspension real;
+        for (const Saved& saved : m_saved)
+        {
+            const wchar_t* pszName = saved.bDefault ? nullptr : saved.name.c_str();
+            if (saved.bExisted)
+                Registry::WriteValue(HKEY_LOCAL_MACHINE, saved.key.c_str(), pszName, saved.dwType, saved.data.data(),
+                                     static_cast<DWORD>(saved.data.size()));
+            else
+                ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, saved.key.c_str(), pszName);
+        }
+    }
+
+private:
+    struct Saved
+    {
+        std::wstring key;
+        std::wstring name;
+        bool bDefault;
+        std::vector<BYTE> data;
+        DWORD dwType;
+        bool bExisted;
+    };
+    std::vector<Saved> m_saved;
+};
+
+LONGLONG UnixNow()
+{
+    FILETIME ft = {};
+    ::GetSystemTimeAsFileTime(&ft);
+    const ULONGLONG ull = (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return static_cast<LONGLONG>(ull / 10000000ULL) - 11644473600LL;
 }
 
 // This process plays the running launcher: it holds the name.
@@ -211,4 +264,74 @@ TEST(TolvikProcess, FirstCopyShowsItsWindowKeepsOthersOutAndClosesCleanly)
                           static_cast<DWORD>(saved.size()));
     else
         ::RegDeleteKeyValueW(HKEY_CURRENT_USER, TOLVIK_PROFILE_KEY, L"102");
+}
+
+TEST(TolvikProcess, DueCheckStartsTheUpdateClientHiddenWithItsArguments)
+{
+    // The update client stands beside the "installed" launcher: a recorder that writes its
+    // command line to Quenta.exe.txt.
+    const std::wstring folder = zeptest::TestTempDir() + L"Velomar";
+    const std::wstring clientFolder = folder + L"\\UpdateChecker";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(clientFolder.c_str(), nullptr));
+    const std::wstring client = clientFolder + L"\\Quenta.exe";
+    ASSERT_TRUE(::CopyFileW((zeptest::ExeDir() + L"tolvik_arg_recorder.exe").c_str(), client.c_str(), FALSE));
+
+    CRealValueBackup backup;
+    backup.Save(TOLVIK_KEY, ZEP_INSTALLED_PATH_VALUE);
+    backup.Save(TOLVIK_VERSION_KEY, nullptr);
+    for (const wchar_t* pszName : {L"UpdateStart", L"UpdateFrequency", L"UpdateTime"})
+        backup.Save(LAUNCHER_UPDATE_KEY, pszName);
+    bool bJukeboxDone = false;
+    {
+        zeptest::CRegistrySandboxSuspension real;
+        ASSERT_HRESULT_SUCCEEDED(Registry::WriteString(HKEY_LOCAL_MACHINE, TOLVIK_KEY, ZEP_INSTALLED_PATH_VALUE,
+                                                       folder + L"\\Tolvik.exe"));
+        ASSERT_HRESULT_SUCCEEDED(Registry::WriteString(HKEY_LOCAL_MACHINE, TOLVIK_VERSION_KEY, nullptr, L"2.1.0.00300"));
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, LAUNCHER_UPDATE_KEY, L"UpdateStart");
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, LAUNCHER_UPDATE_KEY, L"UpdateTime");
+        ASSERT_HRESULT_SUCCEEDED(Registry::WriteDword(HKEY_LOCAL_MACHINE, LAUNCHER_UPDATE_KEY, L"UpdateFrequency", 0));
+        bJukeboxDone = RegistryKeyExists(TOLVIK_JUKEBOX_DONE_KEY);
+    }
+
+    const LONGLONG llBefore = UnixNow();
+    CChild tolvik;
+    ASSERT_TRUE(Start(L"F:", tolvik));
+    std::string recorded;
+    for (int i = 0; i < 300 && recorded.empty(); ++i)
+    {
+        PumpFor(100);
+        zeptest::ReadFileBytes(client + L".txt", recorded);
+    }
+    const LONGLONG llAfter = UnixNow();
+    ASSERT_FALSE(recorded.empty()) << "the update client was not started";
+
+    // The whole command line: the client's path as the shell quotes it, then our text unchanged.
+    const std::wstring commandLine = Utf8ToWide(recorded.substr(0, recorded.find('\n')));
+    const std::wstring expected = CUpdateClient::BuildArguments(true, !bJukeboxDone, L"2.1.0.00300");
+    EXPECT_EQ(L"\"" + client + L"\" " + expected, commandLine);
+    EXPECT_EQ(0u, expected.find(L" /M AUTO  /C PA001 /S VLFW /N \"QX-B417\" /E 0.00 /F UPDATE /C PP001 /S "));
+
+    HWND hwnd = nullptr;
+    for (int i = 0; i < 100 && hwnd == nullptr; ++i)
+    {
+        hwnd = CSingleInstance::FindMarkedWindow(TOLVIK_APP_NAME);
+        if (hwnd == nullptr)
+            PumpFor(100);
+    }
+    ASSERT_NE(nullptr, hwnd);
+    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    DWORD dwExit = 1;
+    ASSERT_TRUE(WaitForExit(tolvik, 20000, dwExit)) << "the launcher did not close";
+
+    zeptest::CRegistrySandboxSuspension real;
+    std::vector<BYTE> data;
+    DWORD dwType = REG_NONE;
+    ASSERT_HRESULT_SUCCEEDED(Registry::ReadValue(HKEY_LOCAL_MACHINE, LAUNCHER_UPDATE_KEY, L"UpdateTime", data, dwType));
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), dwType);
+    ASSERT_EQ(8u, data.size());
+    LONGLONG llStored = 0;
+    memcpy(&llStored, data.data(), sizeof(llStored));
+    EXPECT_GE(llStored, llBefore);
+    EXPECT_LE(llStored, llAfter);
 }

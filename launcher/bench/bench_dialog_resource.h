@@ -1,0 +1,2 @@
+#pragma once
+#define IDD_BENCH_DIALOG 100
