@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <oleauto.h>
+#include <olectl.h>
 #include <wrl/client.h>
 
 #include <map>
@@ -316,4 +317,96 @@ TEST_F(BackendModule, DispatchFollowsTheEmbeddedTypeLibrary)
         if (pFound)
             pFound->Release();
     }
+}
+
+namespace
+{
+// A sink of the given event interface; anything else it refuses.
+class CEventSink : public IDispatch
+{
+public:
+    explicit CEventSink(REFIID iid) : m_iid(iid) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, m_iid))
+        {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
+    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return S_OK;
+    }
+
+    IID m_iid;
+    ULONG m_cRef = 1;
+};
+}  // namespace
+
+TEST_F(BackendModule, EachClassOffersItsEventsThroughOneConnectionPoint)
+{
+    ASSERT_TRUE(m_library.Loaded());
+    const struct
+    {
+        const CLSID* pclsid;
+        const IID* piidEvents;
+        const IID* piidOther;
+    } kClasses[] = {
+        {&CLSID_ZepUpdateInfoManager, &DIID__IZepUpdateInfoManagerEvents, &DIID__IZepSoftwareDownloadManagerEvents},
+        {&CLSID_ZepSoftwareDownloadManager, &DIID__IZepSoftwareDownloadManagerEvents, &DIID__IZepUpdateInfoManagerEvents},
+    };
+    for (const auto& c : kClasses)
+    {
+        ComPtr<IConnectionPointContainer> container;
+        ASSERT_EQ(S_OK, m_library.Create(*c.pclsid, nullptr, IID_PPV_ARGS(&container)));
+        ComPtr<IConnectionPoint> other;
+        EXPECT_EQ(CONNECT_E_NOCONNECTION, container->FindConnectionPoint(*c.piidOther, &other));
+
+        ComPtr<IEnumConnectionPoints> points;
+        ASSERT_EQ(S_OK, container->EnumConnectionPoints(&points));
+        IConnectionPoint* pFetched[2] = {};
+        ULONG cFetched = 0;
+        EXPECT_EQ(S_FALSE, points->Next(2, pFetched, &cFetched));
+        ASSERT_EQ(1u, cFetched);
+        // Not ComPtr::Attach: mingw's adds a reference.
+        ComPtr<IConnectionPoint> point = pFetched[0];
+        pFetched[0]->Release();
+        IID iid = {};
+        ASSERT_EQ(S_OK, point->GetConnectionInterface(&iid));
+        EXPECT_TRUE(IsEqualIID(*c.piidEvents, iid));
+        ComPtr<IConnectionPointContainer> back;
+        ASSERT_EQ(S_OK, point->GetConnectionPointContainer(&back));
+        EXPECT_EQ(container.Get(), back.Get());
+
+        CEventSink wrongSink(*c.piidOther);
+        DWORD dwCookie = 0;
+        EXPECT_EQ(CONNECT_E_CANNOTCONNECT, point->Advise(&wrongSink, &dwCookie));
+        CEventSink sink(*c.piidEvents);
+        ASSERT_EQ(S_OK, point->Advise(&sink, &dwCookie));
+        EXPECT_GT(sink.m_cRef, 1u);
+
+        ComPtr<IEnumConnections> connections;
+        ASSERT_EQ(S_OK, point->EnumConnections(&connections));
+        CONNECTDATA data = {};
+        ASSERT_EQ(S_OK, connections->Next(1, &data, nullptr));
+        EXPECT_EQ(dwCookie, data.dwCookie);
+        data.pUnk->Release();
+        EXPECT_EQ(S_FALSE, connections->Next(1, &data, nullptr));
+        connections.Reset();
+
+        EXPECT_EQ(S_OK, point->Unadvise(dwCookie));
+        EXPECT_EQ(1u, sink.m_cRef);
+        EXPECT_EQ(1u, wrongSink.m_cRef);
+        EXPECT_EQ(S_FALSE, m_library.CanUnloadNow());
+    }
+    EXPECT_EQ(S_OK, m_library.CanUnloadNow());
 }
