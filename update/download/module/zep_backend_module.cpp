@@ -6,6 +6,7 @@
 #include "common/com_registrar.h"
 #include "common/dispatch_impl.h"
 #include "common/module_path.h"
+#include "common/unique_resource.h"
 #include "update/download/module/resource.h"
 #include "update/download/module/zep_software_download_manager.h"
 #include "update/info/zep_update_info_manager.h"
@@ -23,6 +24,15 @@ const ZEP_CLASS_ENTRY kClasses[] = {
 };
 
 const UINT kClassScripts[] = {IDR_ZEPSOFTWAREDOWNLOADMANAGER, IDR_ZEPUPDATEINFOMANAGER};
+
+bool TypeLibRegistered()
+{
+    wchar_t szLibId[64] = {};
+    ::StringFromGUID2(LIBID_ZepBackend_LibraryLib, szLibId, _countof(szLibId));
+    UniqueHKey key;
+    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(L"TypeLib\\") + szLibId + L"\\1.0").c_str(), 0, KEY_READ,
+                           key.Receive()) == ERROR_SUCCESS;
+}
 
 const CComRegistrar::Replacements& ScriptReplacements()
 {
@@ -66,9 +76,10 @@ HRESULT CZepBackend_LibraryModule::UnregisterServer()
     };
     for (UINT nScript : kClassScripts)
         keep(CComRegistrar::RunScript(s_hModule, nScript, false, ScriptReplacements()));
-    // A type library that is not registered any more is what we wanted.
+    // A type library that is not registered (any more) is what we wanted; systems differ in
+    // the error they give for it.
     const HRESULT hr = ::UnRegisterTypeLib(LIBID_ZepBackend_LibraryLib, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
-    if (hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY)
+    if (FAILED(hr) && TypeLibRegistered())
         keep(hr);
     keep(CComRegistrar::RunScript(s_hModule, IDR_ZEPBACKEND_LIBRARY, false, ScriptReplacements()));
     return hrFirst;

@@ -175,6 +175,7 @@ TEST_F(BackendModule, RegistersOnceAndUnregistersClassesAppIdAndTypeLibrary)
         EXPECT_FALSE(KeyExists(pszGone)) << pszGone;
     EXPECT_TRUE(KeyExists(L"AppID")) << "the AppID parent key is never removed";
     EXPECT_TRUE(KeyExists(L"CLSID"));
+    EXPECT_EQ(S_OK, m_library.Unregister()) << "nothing left to remove is no failure";
 }
 
 TEST_F(BackendModule, CannotUnloadWhileAnObjectOfEitherClassLives)
