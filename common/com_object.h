@@ -1,6 +1,7 @@
 #pragma once
 // The one COM object pattern: QITAB-driven QueryInterface, interlocked count, private
-// destruction through Release, module lock for DllCanUnloadNow, a table-driven class factory.
+// destruction through Release, module lock for DllCanUnloadNow, a table-driven class factory,
+// and aggregation through a controlling unknown.
 #include <windows.h>
 #include <objbase.h>
 #include <shlwapi.h>
@@ -37,6 +38,85 @@ private:
 #define ZEP_IMPLEMENT_IUNKNOWN_REFCOUNT()                              \
     STDMETHODIMP_(ULONG) AddRef() override { return InternalAddRef(); } \
     STDMETHODIMP_(ULONG) Release() override { return InternalRelease(); }
+
+// An object that can be aggregated. Its interfaces' IUnknown methods go to the controlling
+// unknown: the outer object when aggregated, else the object's own inner unknown. The derived
+// class provides `HRESULT InternalQueryInterface(REFIID, void**)` (a QISearch over its table,
+// IUnknown excluded: the inner unknown answers that itself) and may provide
+// `HRESULT FinalConstruct()` for the work that can fail.
+template <class T>
+class CComAggregatable : public CComRefCount<T>
+{
+public:
+    IUnknown* InnerUnknown() noexcept { return &m_inner; }
+    HRESULT FinalConstruct() { return S_OK; }
+
+protected:
+    explicit CComAggregatable(IUnknown* pUnkOuter) noexcept
+        : m_inner(static_cast<T*>(this)), m_pUnkControlling(pUnkOuter ? pUnkOuter : &m_inner)
+    {
+    }
+    IUnknown* ControllingUnknown() const noexcept { return m_pUnkControlling; }
+
+private:
+    class CInner : public IUnknown
+    {
+    public:
+        explicit CInner(T* pOwner) noexcept : m_pOwner(pOwner) {}
+        STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+        {
+            if (!ppv)
+                return E_POINTER;
+            if (IsEqualIID(riid, IID_IUnknown))
+            {
+                *ppv = static_cast<IUnknown*>(this);
+                AddRef();
+                return S_OK;
+            }
+            return m_pOwner->InternalQueryInterface(riid, ppv);
+        }
+        STDMETHODIMP_(ULONG) AddRef() override { return m_pOwner->InternalAddRef(); }
+        STDMETHODIMP_(ULONG) Release() override { return m_pOwner->InternalRelease(); }
+
+    private:
+        T* m_pOwner;
+    };
+
+    CInner m_inner;
+    IUnknown* m_pUnkControlling;
+};
+
+// The IUnknown of every interface of a CComAggregatable object.
+#define ZEP_IMPLEMENT_AGGREGATABLE_IUNKNOWN()                                                   \
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override                               \
+    {                                                                                           \
+        return ControllingUnknown()->QueryInterface(riid, ppv);                                 \
+    }                                                                                           \
+    STDMETHODIMP_(ULONG) AddRef() override { return ControllingUnknown()->AddRef(); }           \
+    STDMETHODIMP_(ULONG) Release() override { return ControllingUnknown()->Release(); }         \
+    template <class>                                                                            \
+    friend class CComAggregatable
+
+// The creator of a class-table entry for a CComAggregatable class T constructed from its
+// outer unknown. An outer object may ask only for IUnknown, as the aggregation rules require.
+template <class T>
+HRESULT ZepCreateAggregatable(IUnknown* pUnkOuter, REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (pUnkOuter && !IsEqualIID(riid, IID_IUnknown))
+        return CLASS_E_NOAGGREGATION;
+    T* pObject = new (std::nothrow) T(pUnkOuter);
+    if (!pObject)
+        return E_OUTOFMEMORY;
+    IUnknown* pInner = pObject->InnerUnknown();
+    HRESULT hr = pObject->FinalConstruct();
+    if (SUCCEEDED(hr))
+        hr = pInner->QueryInterface(riid, ppv);
+    pInner->Release();
+    return hr;
+}
 
 typedef HRESULT (*PFN_ZEP_CREATE_INSTANCE)(IUnknown* pUnkOuter, REFIID riid, void** ppv);
 

@@ -1,0 +1,577 @@
+// The update information manager against a real HTTP server on the loopback interface, with
+// information files published by zepinfo, and the machine-wide list of services in checking.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <olectl.h>
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+#include "common/com_init.h"
+#include "common/scoped_bstr.h"
+#include "common/string_util.h"
+#include "common/testing/zeptest.h"
+#include "update/download/tests/loopback_http_server.h"
+#include "update/info/service_id_list.h"
+#include "update/info/tests/info_test_util.h"
+#include "update/info/zep_update_info_errors.h"
+#include "update/info/zep_update_info_manager.h"
+#include "update/info/zep_update_info_manager_impl.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace
+{
+const char kCategory[] = "Velomar";
+const char kSoftwareRule[] = "<Rule Type=\"Software\" Key=\"VM-Q3\" Value=\"2.1\" Operator=\"LessThan\"/>";
+const char kFirmwareRule[] = "<Rule Type=\"System\" Key=\"FirmwareVersion\" Value=\"2.1\" Operator=\"LessThan\"/>";
+const char kOpen[] = "<ControlConditions DefaultServiceStatus=\"open\"/>";
+
+std::string Body(const std::string& strRules, const std::string& strControl = kOpen)
+{
+    return "<InformationFile Noop=\"false\"><ApplyConditions><ApplyCondition Force=\"true\"><Rules>" + strRules +
+           "</Rules><Descriptions DefaultLang=\"en\"><Description Lang=\"en\">  Firmware 2.1 for VM-Q3.\n"
+           "Fixes playback.  </Description></Descriptions><Distributions>"
+           "<Package ID=\"VM-Q3 Firmware\" Version=\"2.1\" URI=\"http://updates.example.com/fw/q3.bin\" "
+           "MAC=\"3f786850e387550fdab836ed7e6dc881de23001b\" Size=\"4194304\"/>"
+           "<Package ID=\"Jukebox\" Version=\"5.0\" URI=\"http://updates.example.com/jb.exe\" "
+           "MAC=\"0123456789abcdef0123456789abcdef\" Size=\"123\"/>"
+           "</Distributions></ApplyCondition></ApplyConditions>" +
+           strControl + "</InformationFile>";
+}
+
+// The file zepinfo writes for the body, service and category.
+std::string Publish(const std::string& strBody, const std::string& strService)
+{
+    const std::wstring strBodyPath = zeptest::TestTempDir() + L"body.xml";
+    const std::wstring strOut = zeptest::TestTempDir() + L"published";
+    EXPECT_TRUE(zeptest::WriteFileBytes(strBodyPath, strBody.data(), strBody.size()));
+    DWORD dwExit = 1;
+    EXPECT_TRUE(zeptest::RunProcess(L"\"" + zeptest::ExeDir() + L"zepinfo.exe\" publish --service " +
+                                        Utf8ToWide(strService) + L" --category " + Utf8ToWide(kCategory) + L" \"" +
+                                        strBodyPath + L"\" \"" + strOut + L"\"",
+                                    60000, dwExit));
+    EXPECT_EQ(0u, dwExit);
+    std::string file;
+    EXPECT_TRUE(zeptest::ReadFileBytes(
+        strOut + L"\\" + Utf8ToWide(kCategory) + L"\\" + Utf8ToWide(strService) + L"\\info\\info.xml", file));
+    return file;
+}
+
+size_t CountFiles(const std::wstring& strFolder)
+{
+    size_t c = 0;
+    WIN32_FIND_DATAW fd;
+    UniqueFindHandle find(::FindFirstFileW((strFolder + L"\\*").c_str(), &fd));
+    if (find)
+    {
+        do
+        {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                ++c;
+        } while (::FindNextFileW(find.Get(), &fd));
+    }
+    return c;
+}
+
+bool IsFolder(const std::wstring& strPath)
+{
+    const DWORD dw = ::GetFileAttributesW(strPath.c_str());
+    return dw != INVALID_FILE_ATTRIBUTES && (dw & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring Text(BSTR bstr) { return bstr ? std::wstring(bstr, ::SysStringLen(bstr)) : L"<null>"; }
+
+// The shared block as another program sees it.
+class CSharedBlock
+{
+public:
+    struct SLayout
+    {
+        DWORD dwCount;
+        wchar_t slots[32][260];
+    };
+    CSharedBlock()
+    {
+        m_hMapping.Reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                              CServiceIdList::kBlockSize, CServiceIdList::kMappingName));
+        if (m_hMapping)
+            m_view.Reset(::MapViewOfFile(m_hMapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, CServiceIdList::kBlockSize));
+    }
+    ~CSharedBlock() { Clear(); }
+    SLayout* operator->() { return static_cast<SLayout*>(m_view.Get()); }
+    bool Valid() const { return m_view.IsValid(); }
+    void Clear()
+    {
+        if (m_view)
+            memset(m_view.Get(), 0, CServiceIdList::kBlockSize);
+    }
+    bool Lists(const std::wstring& strId)
+    {
+        for (DWORD i = 0; i < 32 && i < (*this)->dwCount; ++i)
+        {
+            if (strId == std::wstring((*this)->slots[i], wcsnlen((*this)->slots[i], 260)))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    UniqueHandle m_hMapping;
+    UniqueMappedView m_view;
+};
+
+class UpdateInfoManager : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_com.Succeeded());
+        ASSERT_TRUE(m_server.Start());
+        ASSERT_TRUE(m_block.Valid());
+        m_block.Clear();
+        m_strData = zeptest::TestTempDir() + L"data";
+        m_manager.reset(new CZepUpdateInfoManagerImpl(m_strData));
+        CScopedBstr bstrBase(BaseUrl());
+        ASSERT_EQ(S_OK, m_manager->SetBaseURL(bstrBase));
+    }
+    void TearDown() override
+    {
+        m_manager.reset();
+        m_server.Stop();
+    }
+
+    std::wstring BaseUrl() const { return m_server.Url("/base/"); }
+    static std::string InfoPath(const std::string& strService)
+    {
+        return std::string("/base/") + kCategory + "/" + strService + "/info/info.xml";
+    }
+    void Serve(const std::string& strService, const std::string& strFile, int nStatus = 200)
+    {
+        zeptest::SRouteBehaviour route;
+        route.nStatus = nStatus;
+        route.strBody = strFile;
+        m_server.SetRoute(InfoPath(strService), route);
+    }
+    HRESULT Check(const std::wstring& strService, long* plResult, const wchar_t* pszVersion = L"2.0")
+    {
+        CScopedBstr bstrService(strService), bstrModel(L"VM-Q3"), bstrCategory(Utf8ToWide(kCategory)),
+            bstrVersion(pszVersion), bstrStatus(L"Last OK");
+        ZEP_CURRENT_VERSION_INFO current = {};
+        current.m_bstrModel = bstrModel;
+        current.m_bstrCategory = bstrCategory;
+        current.m_bstrCurrentVersion = bstrVersion;
+        current.m_bstrLastUpdateStatus = bstrStatus;
+        *plResult = -1;
+        return m_manager->CheckWhetherUpdateExists(bstrService, &current, plResult);
+    }
+
+    CComInitScope m_com;
+    zeptest::CLoopbackHttpServer m_server;
+    CSharedBlock m_block;
+    std::wstring m_strData;
+    std::unique_ptr<CZepUpdateInfoManagerImpl> m_manager;
+};
+}  // namespace
+
+TEST_F(UpdateInfoManager, UpdateComesBackWithItsDetails)
+{
+    Serve("vm-q3-fw", Publish(Body(kSoftwareRule), "vm-q3-fw"));
+    long lResult = -1;
+    ASSERT_EQ(S_OK, Check(L"vm-q3-fw", &lResult));
+    EXPECT_EQ(1, lResult);
+
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ(InfoPath("vm-q3-fw"), requests[0].strPath);
+    EXPECT_EQ("1.0#VM-Q3#2.0#Last_OK#", requests[0].Header("user-agent"));
+    EXPECT_TRUE(IsFolder(m_strData + L"\\vm-q3-fw"));
+    EXPECT_EQ(0u, CountFiles(m_strData + L"\\vm-q3-fw")) << "the downloaded file is deleted after loading";
+
+    ZEP_NEW_VERSION_INFO info = {};
+    info.m_bReboot = 77;
+    CScopedBstr bstrService(L"vm-q3-fw");
+    ASSERT_EQ(S_OK, m_manager->GetUpdateDetails(bstrService, &info));
+    EXPECT_EQ(L"Firmware 2.1 for VM-Q3.\r\nFixes playback.", Text(info.m_bstrUpdateDetail));
+    EXPECT_EQ(2, info.m_nInfoSize);
+    EXPECT_EQ(1, info.m_nInstallMode);
+    EXPECT_EQ(1, info.m_bAvailableServerPolling);
+    EXPECT_EQ(eAUTO, info.m_eCheckMode);
+    EXPECT_EQ(77, info.m_bReboot) << "never written";
+    EXPECT_EQ(L"VM-Q3 Firmware", Text(info.m_stDownloadSoftwareInfos[0].m_bstrSoftwareName));
+    EXPECT_EQ(L"2.1", Text(info.m_stDownloadSoftwareInfos[0].m_bstrNewVersion));
+    EXPECT_EQ(L"http://updates.example.com/fw/q3.bin", Text(info.m_stDownloadSoftwareInfos[0].m_bstrURL));
+    EXPECT_EQ(L"3f786850e387550fdab836ed7e6dc881de23001b", Text(info.m_stDownloadSoftwareInfos[0].m_bstrMac));
+    EXPECT_EQ(4194304u, info.m_stDownloadSoftwareInfos[0].m_dwSize);
+    EXPECT_EQ(L"Jukebox", Text(info.m_stDownloadSoftwareInfos[1].m_bstrSoftwareName));
+    EXPECT_EQ(123u, info.m_stDownloadSoftwareInfos[1].m_dwSize);
+    EXPECT_EQ(nullptr, info.m_stDownloadSoftwareInfos[2].m_bstrSoftwareName);
+
+    // Another service's identifier, or none, leaves the record alone.
+    ZEP_NEW_VERSION_INFO untouched = {};
+    untouched.m_nInfoSize = 9;
+    CScopedBstr bstrOther(L"vm-q1-fw");
+    EXPECT_EQ(E_INVALIDARG, m_manager->GetUpdateDetails(bstrOther, &untouched));
+    EXPECT_EQ(E_FAIL, m_manager->GetUpdateDetails(nullptr, &untouched));
+    EXPECT_EQ(9, untouched.m_nInfoSize);
+    EXPECT_EQ(nullptr, untouched.m_bstrUpdateDetail);
+
+    CScopedBstr bstrVersion;
+    ASSERT_EQ(S_OK, m_manager->GetVersionOfUpdatedSoftware(bstrService, bstrVersion.Receive()));
+    EXPECT_EQ(L"2.1", bstrVersion.ToString());
+    EXPECT_EQ(E_INVALIDARG, m_manager->GetVersionOfUpdatedSoftware(bstrOther, bstrVersion.Receive()));
+    ZepClearNewVersionInfo(&info);
+}
+
+TEST_F(UpdateInfoManager, NoUpdateLeavesTheDetailsEmpty)
+{
+    Serve("vm-q3-fw", Publish(Body(kSoftwareRule), "vm-q3-fw"));
+    long lResult = -1;
+    ASSERT_EQ(S_OK, Check(L"vm-q3-fw", &lResult, L"2.1"));
+    EXPECT_EQ(0, lResult);
+    ZEP_NEW_VERSION_INFO info = {};
+    CScopedBstr bstrService(L"vm-q3-fw");
+    ASSERT_EQ(S_OK, m_manager->GetUpdateDetails(bstrService, &info));
+    EXPECT_EQ(L"", Text(info.m_bstrUpdateDetail));
+    EXPECT_EQ(0, info.m_nInfoSize);
+    EXPECT_EQ(0, info.m_nInstallMode);
+    EXPECT_EQ(0, info.m_bAvailableServerPolling);
+    ZepClearNewVersionInfo(&info);
+}
+
+TEST_F(UpdateInfoManager, FailuresMapToTheCallersCodes)
+{
+    const std::string strGood = Publish(Body(kSoftwareRule), "vm-q3-fw");
+    const struct
+    {
+        const char* pszCase;
+        std::string strFile;  // empty: no route, the server answers 404
+        int nStatus;
+        HRESULT hrExpected;
+    } kCases[] = {
+        {"not on the server", "", 404, ZEP_E_INFO_NOT_FOUND},
+        {"published for another service", Publish(Body(kSoftwareRule), "vm-q1-fw"), 200, ZEP_E_INFO_HEADER_INVALID},
+        {"not an information file", "<InformationFile Noop=\"false\"/>", 200, ZEP_E_INFO_FILE_INVALID},
+        {"server error", strGood, 500, ZEP_E_DOWNLOAD_NETWORK},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszCase);
+        if (c.strFile.empty())
+            m_server.SetRoute(InfoPath("vm-q3-fw"), zeptest::SRouteBehaviour{404});
+        else
+            Serve("vm-q3-fw", c.strFile, c.nStatus);
+        long lResult = -1;
+        EXPECT_EQ(c.hrExpected, Check(L"vm-q3-fw", &lResult));
+        EXPECT_EQ(0, lResult);
+        EXPECT_EQ(0u, CountFiles(m_strData + L"\\vm-q3-fw")) << "nothing stays behind";
+        EXPECT_EQ(S_OK, m_manager->Terminate());
+        EXPECT_FALSE(m_block.Lists(L"vm-q3-fw"));
+    }
+}
+
+TEST_F(UpdateInfoManager, ServiceStatusDecidesPollingAndMode)
+{
+    const std::string kManualOnly =
+        "<ControlConditions DefaultServiceStatus=\"open\"><ControlCondition Model=\"VM-Q3\" "
+        "ServiceStatus=\"manual-only\"/></ControlConditions>";
+    const struct
+    {
+        const char* pszCase;
+        std::string strControl;
+        zepUpdateCheckMode eMode;
+        long lPolling;
+        zepUpdateCheckMode eReported;
+    } kCases[] = {
+        {"open", kOpen, eAUTO, 1, eAUTO},
+        {"closed by default", "<ControlConditions DefaultServiceStatus=\"close\"/>", eAUTO, 0, eAUTO},
+        {"manual-only, scheduled check", kManualOnly, eAUTO, 1, eMANUAL},
+        {"manual-only, user's check", kManualOnly, eMANUAL, 1, eMANUAL},
+    };
+    CScopedBstr bstrService(L"vm-q3-fw");
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszCase);
+        Serve("vm-q3-fw", Publish(Body(kSoftwareRule, c.strControl), "vm-q3-fw"));
+        ASSERT_EQ(S_OK, m_manager->SetUpdateCheckingMode(bstrService, c.eMode));
+        long lResult = -1;
+        ASSERT_EQ(S_OK, Check(L"vm-q3-fw", &lResult));
+        EXPECT_EQ(1, lResult);
+        ZEP_NEW_VERSION_INFO info = {};
+        ASSERT_EQ(S_OK, m_manager->GetUpdateDetails(bstrService, &info));
+        EXPECT_EQ(c.lPolling, info.m_bAvailableServerPolling);
+        EXPECT_EQ(c.eReported, info.m_eCheckMode);
+        ZepClearNewVersionInfo(&info);
+        zepUpdateCheckMode eStored = eAUTO;
+        EXPECT_EQ(S_OK, m_manager->GetUpdateCheckingMode(bstrService, &eStored));
+        EXPECT_EQ(c.eMode, eStored);
+        EXPECT_EQ(S_OK, m_manager->Terminate());
+    }
+}
+
+TEST_F(UpdateInfoManager, ServiceIdentifierBecomesOneSafeFolder)
+{
+    const struct
+    {
+        const wchar_t* pszId;
+        const wchar_t* pszFolder;
+    } kCases[] = {
+        {L"a:b", L"a_b"},
+        {L"..\\..\\x", L".._.._x"},
+        {L"../x", L".._x"},
+        {L"..", L"__"},
+        {L"fw.", L"fw_"},
+        {L"a*b?c\"d<e>f|g;h%i,j ", L"a_b_c_d_e_f_g_h_i_j_"},
+        {L"line\r\nbreak", L"line__break"},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(c.pszFolder, CZepUpdateInfoManagerImpl::ServiceFolderName(c.pszId)) << c.pszId;
+
+    // zepinfo refuses such identifiers; the file is signed for it directly.
+    Serve("a:b", infotest::MakeSignedFile(Body(kSoftwareRule), L"a:b", Utf8ToWide(kCategory)));
+    long lResult = -1;
+    ASSERT_EQ(S_OK, Check(L"a:b", &lResult));
+    EXPECT_EQ(1, lResult);
+    EXPECT_TRUE(IsFolder(m_strData + L"\\a_b"));
+    ASSERT_EQ(S_OK, m_manager->Terminate());
+
+    Check(L"..\\..\\escaped", &lResult);
+    EXPECT_TRUE(IsFolder(m_strData + L"\\.._.._escaped"));
+    EXPECT_FALSE(IsFolder(zeptest::TestTempDir() + L"escaped"));
+    EXPECT_FALSE(IsFolder(m_strData + L"\\..\\..\\escaped"));
+}
+
+TEST_F(UpdateInfoManager, ServiceListKeepsTheLayoutOtherProgramsRead)
+{
+    Serve("vm-q3-fw", Publish(Body(kSoftwareRule), "vm-q3-fw"));
+    long lResult = -1;
+    ASSERT_EQ(S_OK, Check(L"vm-q3-fw", &lResult));
+    EXPECT_EQ(1u, m_block->dwCount);
+    EXPECT_STREQ(L"vm-q3-fw", m_block->slots[0]);
+    // Listed until Terminate: the same service again is a check already in progress.
+    EXPECT_EQ(ZEP_E_SERVICE_BUSY, Check(L"vm-q3-fw", &lResult));
+    EXPECT_EQ(0, lResult);
+    ASSERT_EQ(S_OK, m_manager->Terminate());
+    EXPECT_EQ(0u, m_block->dwCount);
+    EXPECT_EQ(L'\0', m_block->slots[0][0]);
+
+    // Removal moves later entries down.
+    wcscpy(m_block->slots[0], L"other-a");
+    m_block->dwCount = 1;
+    ASSERT_EQ(S_OK, Check(L"vm-q3-fw", &lResult));
+    wcscpy(m_block->slots[2], L"other-b");
+    m_block->dwCount = 3;
+    ASSERT_EQ(S_OK, m_manager->Terminate());
+    EXPECT_EQ(2u, m_block->dwCount);
+    EXPECT_STREQ(L"other-a", m_block->slots[0]);
+    EXPECT_STREQ(L"other-b", m_block->slots[1]);
+    EXPECT_EQ(L'\0', m_block->slots[2][0]);
+}
+
+TEST_F(UpdateInfoManager, CorruptOrFullServiceListIsNeverReadOrWrittenPastItsBlock)
+{
+    Serve("vm-q3-fw", Publish(Body(kSoftwareRule), "vm-q3-fw"));
+    long lResult = -1;
+
+    m_block->dwCount = 33;
+    EXPECT_EQ(ZEP_E_SERVICE_LIST, Check(L"vm-q3-fw", &lResult));
+    EXPECT_EQ(33u, m_block->dwCount);
+
+    m_block.Clear();
+    m_block->dwCount = 1;
+    wmemset(m_block->slots[0], L'x', 260);  // no terminator
+    EXPECT_EQ(ZEP_E_SERVICE_LIST, Check(L"vm-q3-fw", &lResult));
+
+    m_block.Clear();
+    for (int i = 0; i < 32; ++i)
+        swprintf(m_block->slots[i], 260, L"service-%d", i);
+    m_block->dwCount = 32;
+    EXPECT_EQ(ZEP_E_SERVICE_LIST, Check(L"vm-q3-fw", &lResult)) << "a 33rd registration";
+    EXPECT_EQ(32u, m_block->dwCount);
+    EXPECT_EQ(0, lResult);
+    EXPECT_TRUE(m_server.Requests().empty()) << "nothing is fetched without a place in the list";
+}
+
+TEST_F(UpdateInfoManager, SecondProcessCheckingTheSameServiceIsRefused)
+{
+    zeptest::SRouteBehaviour slow;
+    slow.strBody = Publish(Body(kSoftwareRule), "vm-q3-fw");
+    slow.dwDripMs = 100;
+    slow.nDripBytes = 32;
+    m_server.SetRoute(InfoPath("vm-q3-fw"), slow);
+
+    UniqueHandle helper;
+    ASSERT_TRUE(zeptest::StartProcess(L"\"" + zeptest::ExeDir() + L"info_check_helper.exe\" \"" + BaseUrl() +
+                                          L"\" vm-q3-fw Velomar VM-Q3 2.0 \"" + zeptest::TestTempDir() +
+                                          L"helper-data\"",
+                                      helper));
+    bool bListed = false;
+    for (int i = 0; i < 300 && !bListed; ++i)
+    {
+        bListed = m_block.Lists(L"vm-q3-fw");
+        if (!bListed)
+            ::Sleep(50);
+    }
+    ASSERT_TRUE(bListed) << "the other process never registered its check";
+    long lResult = -1;
+    EXPECT_EQ(ZEP_E_SERVICE_BUSY, Check(L"vm-q3-fw", &lResult));
+    EXPECT_EQ(0, lResult);
+
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(helper.Get(), 60000));
+    DWORD dwExit = 0;
+    ::GetExitCodeProcess(helper.Get(), &dwExit);
+    EXPECT_EQ(1u, dwExit) << "the first check completes and finds the update";
+    EXPECT_FALSE(m_block.Lists(L"vm-q3-fw"));
+}
+
+TEST_F(UpdateInfoManager, OutcomeReportGoesToTheStatusPathWithASafeAgent)
+{
+    const struct
+    {
+        int nResult;
+        const wchar_t* pszName;
+        const wchar_t* pszDetail;
+        const char* pszPath;
+        const char* pszAgent;
+    } kCases[] = {
+        {0, L"VM-Q3 Firmware", L"installed", "notification/success.log", "1.0#VM-Q3_Firmware#2.1#00#installed"},
+        {7, L"", L"write failed\r\nX-Injected: 1", "notification/fail.log", "1.0#-#2.1#07#write_failed__X-Injected:_1"},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszPath);
+        const std::string strPath = std::string("/base/") + kCategory + "/vm-q3-fw/" + c.pszPath;
+        m_server.SetRoute(strPath, zeptest::SRouteBehaviour{});
+        m_server.ClearRequests();
+        CScopedBstr bstrService(L"vm-q3-fw"), bstrCategory(Utf8ToWide(kCategory)), bstrName(c.pszName),
+            bstrVersion(L"2.1"), bstrDetail(c.pszDetail);
+        ZEP_UPDATED_RESULT result = {c.nResult, bstrCategory, bstrName, bstrVersion, nullptr, bstrDetail};
+        EXPECT_EQ(S_OK, m_manager->SendUpdateResult(bstrService, &result));
+        const auto requests = m_server.Requests();
+        ASSERT_EQ(1u, requests.size());
+        EXPECT_EQ(strPath, requests[0].strPath);
+        EXPECT_EQ(c.pszAgent, requests[0].Header("user-agent"));
+        EXPECT_FALSE(requests[0].HasHeader("x-injected"));
+    }
+    CScopedBstr bstrService(L"vm-q3-fw");
+    ZEP_UPDATED_RESULT result = {};
+    m_server.SetRoute("/base/notification/success.log", zeptest::SRouteBehaviour{404});
+    EXPECT_TRUE(FAILED(m_manager->SendUpdateResult(bstrService, &result))) << "a missing report path is a failure";
+}
+
+namespace
+{
+// A CheckVersion subscriber that answers with a set value and records what it was given.
+class CVersionSink : public IDispatch
+{
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, DIID__IZepUpdateInfoManagerEvents))
+        {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
+    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID lcid, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult,
+                        EXCEPINFO*, UINT*) override
+    {
+        ++m_cCalls;
+        m_dispid = dispid;
+        m_lcid = lcid;
+        m_wFlags = wFlags;
+        if (pParams->cArgs == 3 && pParams->rgvarg[0].vt == VT_BSTR && pParams->rgvarg[1].vt == VT_BSTR &&
+            pParams->rgvarg[2].vt == VT_INT)
+        {
+            m_strCurrent = pParams->rgvarg[0].bstrVal;
+            m_strRuleValue = pParams->rgvarg[1].bstrVal;
+            m_nRule = pParams->rgvarg[2].intVal;
+        }
+        if (pResult)
+        {
+            pResult->vt = VT_I4;
+            pResult->lVal = m_lAnswer;
+        }
+        return S_OK;
+    }
+
+    ULONG m_cRef = 1;
+    LONG m_lAnswer = 0;
+    int m_cCalls = 0;
+    DISPID m_dispid = 0;
+    LCID m_lcid = 0;
+    WORD m_wFlags = 0;
+    std::wstring m_strCurrent, m_strRuleValue;
+    int m_nRule = 0;
+};
+}  // namespace
+
+TEST_F(UpdateInfoManager, CheckVersionSubscriberDecidesFirmwareRules)
+{
+    Serve("vm-q3-fw", Publish(Body(kFirmwareRule), "vm-q3-fw"));
+    CZepUpdateInfoManager::SetDataFolderForTesting(m_strData);
+    ComPtr<IZepUpdateInfoManager> manager;
+    ASSERT_EQ(S_OK, ZepCreateAggregatable<CZepUpdateInfoManager>(nullptr, IID_PPV_ARGS(&manager)));
+    CZepUpdateInfoManager::SetDataFolderForTesting(std::wstring());
+    CScopedBstr bstrBase(BaseUrl()), bstrService(L"vm-q3-fw"), bstrModel(L"VM-Q3"),
+        bstrCategory(Utf8ToWide(kCategory)), bstrVersion(L"2.0");
+    ASSERT_EQ(S_OK, manager->SetBaseURL(bstrBase));
+    ZEP_CURRENT_VERSION_INFO current = {};
+    current.m_bstrModel = bstrModel;
+    current.m_bstrCategory = bstrCategory;
+    current.m_bstrCurrentVersion = bstrVersion;
+
+    // Nobody to compare firmware versions: the rule does not hold.
+    LONG lResult = -1;
+    ASSERT_EQ(S_OK, manager->CheckWhetherUpdateExists(bstrService, &current, &lResult));
+    EXPECT_EQ(0, lResult);
+    ASSERT_EQ(S_OK, manager->Terminate());
+
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(S_OK, manager.As(&container));
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID__IZepUpdateInfoManagerEvents, &point));
+    CVersionSink sink;
+    DWORD dwCookie = 0;
+    ASSERT_EQ(S_OK, point->Advise(&sink, &dwCookie));
+
+    const struct
+    {
+        LONG lAnswer;
+        HRESULT hrExpected;
+        LONG lExpected;
+    } kCases[] = {{0, S_OK, 1}, {1, S_OK, 0}, {E_ACCESSDENIED, E_ACCESSDENIED, 0}};
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.lAnswer);
+        sink.m_lAnswer = c.lAnswer;
+        lResult = -1;
+        EXPECT_EQ(c.hrExpected, manager->CheckWhetherUpdateExists(bstrService, &current, &lResult));
+        EXPECT_EQ(c.lExpected, lResult);
+        ASSERT_EQ(S_OK, manager->Terminate());
+    }
+    EXPECT_EQ(3, sink.m_cCalls);
+    EXPECT_EQ(1, sink.m_dispid);
+    EXPECT_EQ(static_cast<LCID>(LOCALE_USER_DEFAULT), sink.m_lcid);
+    EXPECT_EQ(DISPATCH_METHOD, sink.m_wFlags);
+    EXPECT_EQ(L"2.0", sink.m_strCurrent);
+    EXPECT_EQ(L"2.1", sink.m_strRuleValue);
+    EXPECT_EQ(5, sink.m_nRule) << "LessThan";
+
+    ASSERT_EQ(S_OK, point->Unadvise(dwCookie));
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, point->Unadvise(dwCookie));
+    point.Reset();
+    container.Reset();
+    manager.Reset();
+    EXPECT_EQ(1u, sink.m_cRef) << "the component let go of its subscriber";
+}
