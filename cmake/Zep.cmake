@@ -36,3 +36,15 @@ function(zep_add_gtest)
     TEST_PREFIX "${ARG_NAME}."
     PROPERTIES ${props})
 endfunction()
+
+# zep_add_resource_library(<name> <rc file> [DEPENDS files...]): a DLL of resources only, with no
+# code and no entry point, e.g. a language resource library.
+function(zep_add_resource_library name rc)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  add_library(${name} SHARED ${rc})
+  set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name} LINKER_LANGUAGE C)
+  target_link_options(${name} PRIVATE -nostdlib -Wl,-e,0)
+  if(ARG_DEPENDS)
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${ARG_DEPENDS}")
+  endif()
+endfunction()

@@ -1,0 +1,5 @@
+// Resources of ZepGUI_Library itself.
+#define IDS_ZEPGUI_RESOURCE_LIBRARY 1
+#define IDS_PROJNAME 100
+#define IDR_ZEPGUI_LIBRARY 11000
+#define IDR_ZEPAUTOUPDATEGUI 11001
