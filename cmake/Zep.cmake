@@ -36,3 +36,49 @@ function(zep_add_gtest)
     TEST_PREFIX "${ARG_NAME}."
     PROPERTIES ${props})
 endfunction()
+
+# Every C++ target defined below dir (googletest's own excluded).
+function(zep_collect_cxx_targets dir out)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  set(result)
+  foreach(t ${targets})
+    get_target_property(type ${t} TYPE)
+    get_target_property(source_dir ${t} SOURCE_DIR)
+    get_target_property(sources ${t} SOURCES)
+    list(FILTER sources INCLUDE REGEX "\\.cpp$")
+    if(type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|EXECUTABLE)$"
+       AND source_dir MATCHES "^${CMAKE_SOURCE_DIR}" AND sources)
+      list(APPEND result ${t})
+    endif()
+  endforeach()
+  foreach(sub ${subdirs})
+    zep_collect_cxx_targets(${sub} sub_targets)
+    list(APPEND result ${sub_targets})
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+# The platform headers (common/pch/windows_pch.h) are precompiled once and every C++ target of
+# the tree reuses them: they are most of what a file of this tree costs to compile. ccache
+# caches such compiles only when told to overlook the precompiled header's defines and time
+# macros, which the launcher is given here.
+option(ZEP_PCH "Precompile the Windows and COM headers once for the whole tree" ON)
+function(zep_enable_pch)
+  if(NOT ZEP_PCH)
+    return()
+  endif()
+  add_library(zep_pch STATIC ${CMAKE_SOURCE_DIR}/common/pch/pch_anchor.cpp)
+  target_precompile_headers(zep_pch PRIVATE ${CMAKE_SOURCE_DIR}/common/pch/windows_pch.h)
+  zep_collect_cxx_targets(${CMAKE_SOURCE_DIR} targets)
+  list(REMOVE_ITEM targets zep_pch)
+  foreach(t ${targets})
+    target_precompile_headers(${t} REUSE_FROM zep_pch)
+  endforeach()
+  if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
+    foreach(t zep_pch ${targets})
+      set_property(TARGET ${t} PROPERTY CXX_COMPILER_LAUNCHER
+        env CCACHE_SLOPPINESS=pch_defines,time_macros ${CMAKE_CXX_COMPILER_LAUNCHER})
+    endforeach()
+  endif()
+endfunction()
