@@ -389,6 +389,10 @@ TEST_F(UpdateInfoManager, CorruptOrFullServiceListIsNeverReadOrWrittenPastItsBlo
     m_block->dwCount = 32;
     EXPECT_EQ(ZEP_E_SERVICE_LIST, Check(L"vm-q3-fw", &lResult)) << "a 33rd registration";
     EXPECT_EQ(32u, m_block->dwCount);
+
+    m_block.Clear();
+    EXPECT_EQ(ZEP_E_SERVICE_LIST, Check(std::wstring(260, L's'), &lResult)) << "an identifier without room for its end";
+    EXPECT_EQ(0u, m_block->dwCount);
     EXPECT_EQ(0, lResult);
     EXPECT_TRUE(m_server.Requests().empty()) << "nothing is fetched without a place in the list";
 }
