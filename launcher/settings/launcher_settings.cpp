@@ -158,19 +158,18 @@ HRESULT CLauncherSettings::ReadSelectionFromXml(const std::wstring& strXmlPath, 
     ComPtr<IXMLDOMNode> pExecInfos;
     if (SettingsXml::SelectNode(m_pDocument.Get(), strExecInfos, pExecInfos) != S_OK)
         return S_OK;
-    for (int n = 0;; ++n)
+    // Each alternative is read below its own node: selecting "ExecInfo[n]" from the root for
+    // every n walks all the earlier ones each time, and a file of a few thousand took minutes.
+    ComPtr<IXMLDOMNodeList> pList;
+    RETURN_IF_FAILED(pExecInfos->selectNodes(CScopedBstr(L"ExecInfo"), &pList));
+    ComPtr<IXMLDOMNode> pExecInfo;
+    while (pList && pList->nextNode(pExecInfo.ReleaseAndGetAddressOf()) == S_OK && pExecInfo)
     {
-        ComPtr<IXMLDOMNode> pExecInfo;
-        if (SettingsXml::SelectNode(m_pDocument.Get(), FormatString(L"%s/ExecInfo[%d]", strExecInfos.c_str(), n),
-                                    pExecInfo) != S_OK)
-            break;
         ExecInfo info;
         for (size_t i = 0; i < ARRAYSIZE(kExecInfoFields); ++i)
         {
             ComPtr<IXMLDOMNode> pChild;
-            const std::wstring strChild =
-                FormatString(L"%s/ExecInfo[%d]/%s", strExecInfos.c_str(), n, kExecInfoFields[i]);
-            if (SettingsXml::SelectNode(m_pDocument.Get(), strChild, pChild) == S_OK)
+            if (SettingsXml::SelectNode(pExecInfo.Get(), kExecInfoFields[i], pChild) == S_OK)
                 SettingsXml::GetText(pChild.Get(), *ExecInfoField(info, i));
         }
         entry.alternatives.push_back(info);
