@@ -212,6 +212,17 @@ private:
 std::atomic<ULONGLONG> g_ullInputStart{0};
 std::atomic<uint64_t> g_nCurrentIndex{0};
 DWORD g_dwTimeoutMs = 5000;
+// The counts of the calls made so far, printed before the process is ended for a hang (the
+// main thread is stuck in the input and no longer touches them).
+const CFindings* g_pFindings = nullptr;
+const char* g_pszKind = "";
+
+void PrintCounts(const CFindings& findings, const char* pszKind)
+{
+    for (const auto& count : findings.Counts())
+        printf("result %s %zu %s\n", pszKind, count.second, count.first.c_str());
+    fflush(stdout);
+}
 
 DWORD WINAPI WatchdogThread(void*)
 {
@@ -224,6 +235,8 @@ DWORD WINAPI WatchdogThread(void*)
             fprintf(stderr, "hang: input %llu still running after %lu ms\n",
                     static_cast<unsigned long long>(g_nCurrentIndex.load()), g_dwTimeoutMs);
             fflush(stderr);
+            if (g_pFindings)
+                PrintCounts(*g_pFindings, g_pszKind);
             ::TerminateProcess(::GetCurrentProcess(), eExitHang);
         }
     }
@@ -303,6 +316,8 @@ int Run(const Options& options)
     }
     CFindings findings(options.strFindings, target->Name());
     g_dwTimeoutMs = options.dwTimeoutMs;
+    g_pFindings = &findings;
+    g_pszKind = target->Name();
     UniqueHandle watchdog(::CreateThread(nullptr, 0, &WatchdogThread, nullptr, 0, nullptr));
 
     const ULONGLONG ullBegin = ::GetTickCount64();
@@ -325,10 +340,10 @@ int Run(const Options& options)
         if (slowest.size() > 3)
             slowest.erase(slowest.begin());
     }
+    g_pFindings = nullptr;
     target->TearDown();
 
-    for (const auto& count : findings.Counts())
-        printf("result %s %zu %s\n", target->Name(), count.second, count.first.c_str());
+    PrintCounts(findings, target->Name());
     std::string strSlowest;
     for (auto it = slowest.rbegin(); it != slowest.rend(); ++it)
         strSlowest += " " + std::to_string(it->second) + ":" + std::to_string(it->first) + "ms";
