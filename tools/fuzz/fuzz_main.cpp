@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/com_init.h"
+#include "common/file_util.h"
 #include "common/string_util.h"
 #include "common/testing/registry_sandbox.h"
 #include "common/unique_resource.h"
@@ -42,6 +43,7 @@ struct Options
     bool bWriteInput = false;
     uint64_t writeIndex = 0;
     std::wstring strOut;
+    std::wstring strRunFile;
     std::wstring strCorpus;
     std::wstring strWork;
     std::wstring strFindings;
@@ -69,6 +71,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
         }
         else if (strName == L"--out")
             options.strOut = strValue;
+        else if (strName == L"--run-file")
+            options.strRunFile = strValue;
         else if (strName == L"--corpus")
             options.strCorpus = strValue;
         else if (strName == L"--work")
@@ -82,7 +86,9 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
     }
     if (argc % 2 == 0 || options.strKind.empty() || options.strCorpus.empty() || options.strWork.empty())
         return false;
-    return options.bWriteInput ? !options.strOut.empty() : !options.strFindings.empty();
+    if (options.bWriteInput)
+        return !options.strOut.empty();
+    return !options.strFindings.empty();
 }
 
 std::unique_ptr<IFuzzTarget> CreateTarget(const std::wstring& strKind, uint32_t& nKind)
@@ -208,9 +214,11 @@ private:
 };
 
 // Ends the process when one input runs longer than the limit: a hang is a finding, and the
-// driver is started again after it.
+// driver is started again after it. The limit grows with the input's size (2 s per MiB): parsing
+// and saving a file of several megabytes takes seconds under Wine without any fault.
 std::atomic<ULONGLONG> g_ullInputStart{0};
 std::atomic<uint64_t> g_nCurrentIndex{0};
+std::atomic<ULONGLONG> g_ullInputLimitMs{5000};
 DWORD g_dwTimeoutMs = 5000;
 // The counts of the calls made so far, printed before the process is ended for a hang (the
 // main thread is stuck in the input and no longer touches them).
@@ -230,10 +238,11 @@ DWORD WINAPI WatchdogThread(void*)
     {
         ::Sleep(200);
         const ULONGLONG ullStart = g_ullInputStart.load();
-        if (ullStart != 0 && ::GetTickCount64() - ullStart > g_dwTimeoutMs)
+        const ULONGLONG ullLimit = g_ullInputLimitMs.load();
+        if (ullStart != 0 && ::GetTickCount64() - ullStart > ullLimit)
         {
-            fprintf(stderr, "hang: input %llu still running after %lu ms\n",
-                    static_cast<unsigned long long>(g_nCurrentIndex.load()), g_dwTimeoutMs);
+            fprintf(stderr, "hang: input %llu still running after %llu ms\n",
+                    static_cast<unsigned long long>(g_nCurrentIndex.load()), ullLimit);
             fflush(stderr);
             if (g_pFindings)
                 PrintCounts(*g_pFindings, g_pszKind);
@@ -300,6 +309,27 @@ int Run(const Options& options)
         return WriteWholeFileBytes(options.strOut, input) ? eExitDone : eExitSetUpFailed;
     }
 
+    if (!options.strRunFile.empty())
+    {
+        // One file, e.g. a finding, run on its own with the generator of input 0.
+        std::string input;
+        if (ReadWholeFile(options.strRunFile, input) != ERROR_SUCCESS)
+        {
+            fprintf(stderr, "fuzz_driver: cannot read the file\n");
+            return eExitSetUpFailed;
+        }
+        CFindings findings(options.strFindings, target->Name());
+        CFuzzRandom rng(FuzzInputSeed(options.seed, nKind, 0));
+        const ULONGLONG ullStart = ::GetTickCount64();
+        target->Run(rng, input, findings);
+        const ULONGLONG ullTook = ::GetTickCount64() - ullStart;
+        target->TearDown();
+        PrintCounts(findings, target->Name());
+        printf("ran %s in %llu ms, undocumented results %zu\n", target->Name(),
+               static_cast<unsigned long long>(ullTook), findings.UndocumentedInputs());
+        return eExitDone;
+    }
+
     // Only the first process of a run checks the seeds: every later one starts mid-run.
     if (options.first == 0 && !target->SelfTest(strError))
     {
@@ -331,6 +361,7 @@ int Run(const Options& options)
         const std::string input = target->MakeInput(rng);
         findings.StartInput(n, &input);
         g_nCurrentIndex = n;
+        g_ullInputLimitMs = g_dwTimeoutMs + input.size() * 2000 / (1 << 20);
         const ULONGLONG ullStart = ::GetTickCount64();
         ullMaking += ullStart - ullMake;
         g_ullInputStart = ullStart;
@@ -366,7 +397,8 @@ int wmain(int argc, wchar_t** argv)
     {
         fprintf(stderr,
                 "usage: fuzz_driver --kind info|settings|logconfig --seed S --corpus DIR --work DIR\n"
-                "                   (--first I --count N --findings DIR [--timeout-ms MS] | --write-input I --out FILE)\n");
+                "                   (--first I --count N --findings DIR [--timeout-ms MS]\n"
+                "                    | --write-input I --out FILE | --run-file FILE --findings DIR)\n");
         return eExitUsage;
     }
     RemoveStaleSandboxes();
