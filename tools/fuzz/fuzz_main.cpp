@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "common/com_init.h"
@@ -17,6 +16,7 @@
 #include "common/string_util.h"
 #include "common/testing/registry_sandbox.h"
 #include "common/unique_resource.h"
+#include "tools/fuzz/fuzz_findings.h"
 #include "tools/fuzz/fuzz_target.h"
 #include "tools/fuzz/info_fuzz_target.h"
 #include "tools/fuzz/log_config_fuzz_target.h"
@@ -111,85 +111,6 @@ std::unique_ptr<IFuzzTarget> CreateTarget(const std::wstring& strKind, uint32_t&
     return nullptr;
 }
 
-std::string HResultText(HRESULT hr)
-{
-    char sz[16];
-    snprintf(sz, sizeof(sz), "0x%08lX", static_cast<unsigned long>(hr));
-    return sz;
-}
-
-// Keeps the inputs that gave undocumented results (a few per API and result) and one line per
-// finding in <kind>.log, which tools/fuzz.sh counts.
-class CFindings : public IFuzzReport
-{
-public:
-    CFindings(const std::wstring& strFolder, const std::string& strKind)
-        : m_strFolder(strFolder), m_strKind(strKind)
-    {
-    }
-
-    void StartInput(uint64_t nIndex, const std::string* pInput)
-    {
-        m_nIndex = nIndex;
-        m_pInput = pInput;
-        m_bInputKept = false;
-    }
-
-    void Result(const char* pszApi, HRESULT hr) override { ++m_counts[std::string(pszApi) + " " + HResultText(hr)]; }
-
-    void Undocumented(const char* pszApi, HRESULT hr, const std::string& strDetail) override
-    {
-        ++m_cUndocumented;
-        m_inputsWithFindings.insert(m_nIndex);
-        const std::string strSignature = std::string(pszApi) + " " + HResultText(hr);
-        const bool bKeep = ++m_signatures[strSignature] <= kInputsKeptPerSignature;
-        std::string strFile;
-        if (bKeep && m_pInput && !m_bInputKept)
-        {
-            strFile = m_strKind + "-" + std::to_string(m_nIndex) + "-undocumented.bin";
-            WriteWholeFileBytes(m_strFolder + L"\\" + Utf8ToWide(strFile), *m_pInput);
-            m_bInputKept = true;
-        }
-        std::string strDetailLine = strDetail.substr(0, 400);
-        for (char& ch : strDetailLine)
-        {
-            if (ch == '\n' || ch == '\r')
-                ch = ' ';
-        }
-        AppendLog("undocumented " + std::to_string(m_nIndex) + " " + strSignature +
-                  (strFile.empty() ? std::string() : " input=" + strFile) +
-                  (strDetailLine.empty() ? std::string() : " : " + strDetailLine));
-    }
-
-    size_t UndocumentedInputs() const { return m_inputsWithFindings.size(); }
-    const std::map<std::string, size_t>& Counts() const { return m_counts; }
-
-private:
-    static const size_t kInputsKeptPerSignature = 5;
-
-    void AppendLog(const std::string& strLine)
-    {
-        UniqueHandle file(::CreateFileW((m_strFolder + L"\\" + Utf8ToWide(m_strKind) + L".log").c_str(),
-                                        FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                        nullptr));
-        if (!file)
-            return;
-        const std::string strData = strLine + "\n";
-        DWORD cbWritten = 0;
-        ::WriteFile(file.Get(), strData.data(), static_cast<DWORD>(strData.size()), &cbWritten, nullptr);
-    }
-
-    std::wstring m_strFolder;
-    std::string m_strKind;
-    uint64_t m_nIndex = 0;
-    const std::string* m_pInput = nullptr;
-    bool m_bInputKept = false;
-    size_t m_cUndocumented = 0;
-    std::set<uint64_t> m_inputsWithFindings;
-    std::map<std::string, size_t> m_signatures;
-    std::map<std::string, size_t> m_counts;
-};
-
 // The index of the input in progress, in a file that outlives a crash of this process.
 class CProgressFile
 {
@@ -222,10 +143,10 @@ std::atomic<ULONGLONG> g_ullInputLimitMs{5000};
 DWORD g_dwTimeoutMs = 5000;
 // The counts of the calls made so far, printed before the process is ended for a hang (the
 // main thread is stuck in the input and no longer touches them).
-const CFindings* g_pFindings = nullptr;
+const CFuzzFindings* g_pFindings = nullptr;
 const char* g_pszKind = "";
 
-void PrintCounts(const CFindings& findings, const char* pszKind)
+void PrintCounts(const CFuzzFindings& findings, const char* pszKind)
 {
     for (const auto& count : findings.Counts())
         printf("result %s %zu %s\n", pszKind, count.second, count.first.c_str());
@@ -318,7 +239,7 @@ int Run(const Options& options)
             fprintf(stderr, "fuzz_driver: cannot read the file\n");
             return eExitSetUpFailed;
         }
-        CFindings findings(options.strFindings, target->Name());
+        CFuzzFindings findings(options.strFindings, target->Name());
         CFuzzRandom rng(FuzzInputSeed(options.seed, nKind, 0));
         const ULONGLONG ullStart = ::GetTickCount64();
         target->Run(rng, input, findings);
@@ -344,7 +265,7 @@ int Run(const Options& options)
         fprintf(stderr, "fuzz_driver: cannot write the progress file\n");
         return eExitSetUpFailed;
     }
-    CFindings findings(options.strFindings, target->Name());
+    CFuzzFindings findings(options.strFindings, target->Name());
     g_dwTimeoutMs = options.dwTimeoutMs;
     g_pFindings = &findings;
     g_pszKind = target->Name();

@@ -1,6 +1,7 @@
 #include "tools/fuzz/fuzz_target.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/file_util.h"
 #include "common/unique_resource.h"
@@ -43,4 +44,11 @@ bool WriteWholeFileBytes(const std::wstring& strPath, const std::string& data)
 bool IsOneOf(HRESULT hr, std::initializer_list<HRESULT> results)
 {
     return std::find(results.begin(), results.end(), hr) != results.end();
+}
+
+std::string FuzzHResultText(HRESULT hr)
+{
+    char sz[16];
+    snprintf(sz, sizeof(sz), "0x%08lX", static_cast<unsigned long>(hr));
+    return sz;
 }

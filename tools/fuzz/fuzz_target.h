@@ -37,5 +37,7 @@ public:
 // Files of a folder whose names end in strSuffix, in name order.
 std::vector<std::string> ReadCorpus(const std::wstring& strDir, const wchar_t* pszSuffix);
 bool WriteWholeFileBytes(const std::wstring& strPath, const std::string& data);
+// "0x8004xxxx"
+std::string FuzzHResultText(HRESULT hr);
 // Whether hr is one of the listed results.
 bool IsOneOf(HRESULT hr, std::initializer_list<HRESULT> results);

@@ -81,11 +81,26 @@ LONG CompareFirmware(void*, const wchar_t* pszCurrent, const wchar_t* pszRule, i
     return pszOperator && RuleOperators::Evaluate(pszCurrent, pszRule, pszOperator) ? 0 : 1;
 }
 
-std::string HResultText(HRESULT hr)
+// Whether a file's header names a digest that verifies for its body (or no digest at all):
+// the only files the loader may accept.
+bool DigestVerifies(const std::string& file)
 {
-    char sz[16];
-    snprintf(sz, sizeof(sz), "0x%08lX", static_cast<unsigned long>(hr));
-    return sz;
+    size_t cbHeader = 0;
+    std::wstring strHeader;
+    Fmt::HeaderValues values;
+    if (!Fmt::FindHeaderEnd(reinterpret_cast<const BYTE*>(file.data()), file.size(), cbHeader) ||
+        FAILED(Fmt::DecodeUtf8Strict(reinterpret_cast<const BYTE*>(file.data()), cbHeader, strHeader)) ||
+        !Fmt::SplitHeader(strHeader, values))
+        return false;
+    if (EqualsNoCase(values.m_strDigestId, Fmt::kDigestNone))
+        return true;
+    const ALG_ID algId = Fmt::DigestAlgorithm(values.m_strDigestId);
+    std::wstring strExpected;
+    return algId != 0 &&
+           SUCCEEDED(Fmt::ComputeSaltedDigest(algId, reinterpret_cast<const BYTE*>(file.data()) + cbHeader,
+                                              file.size() - cbHeader, FUZZ_INFO_SERVICE, FUZZ_INFO_CATEGORY,
+                                              strExpected)) &&
+           EqualsNoCase(values.m_strDigest, strExpected);
 }
 
 class CInfoFuzzTarget : public IFuzzTarget
@@ -140,7 +155,7 @@ public:
             const HRESULT hr = m_analyzer.Load(m_strPath.c_str(), FUZZ_INFO_SERVICE, FUZZ_INFO_CATEGORY, nullptr);
             if (hr != S_OK)
             {
-                strError = "seed " + std::to_string(i) + " does not load: " + HResultText(hr) + " " +
+                strError = "seed " + std::to_string(i) + " does not load: " + FuzzHResultText(hr) + " " +
                            WideToUtf8(m_analyzer.GetLoadDiagnosis());
                 return false;
             }
@@ -181,6 +196,8 @@ public:
             report.Undocumented("Load", hr, WideToUtf8(m_analyzer.GetLoadDiagnosis()));
         if (hr != S_OK)
             return;
+        if (!DigestVerifies(input))
+            report.Undocumented("Load", hr, "accepted a file whose digest does not verify");
 
         const ClientFacts facts = MakeFacts(rng.Below(3));
         // The order of the update information manager: service status, then the conditions.
