@@ -135,7 +135,7 @@ private:
 };
 
 // Ends the process when one input runs longer than the limit: a hang is a finding, and the
-// driver is started again after it. The limit grows with the input's size (2 s per MiB): parsing
+// driver is started again after it. The limit grows with the input's size (3 s per MiB): parsing
 // and saving a file of several megabytes takes seconds under Wine without any fault.
 std::atomic<ULONGLONG> g_ullInputStart{0};
 std::atomic<uint64_t> g_nCurrentIndex{0};
@@ -282,7 +282,7 @@ int Run(const Options& options)
         const std::string input = target->MakeInput(rng);
         findings.StartInput(n, &input);
         g_nCurrentIndex = n;
-        g_ullInputLimitMs = g_dwTimeoutMs + input.size() * 2000 / (1 << 20);
+        g_ullInputLimitMs = g_dwTimeoutMs + input.size() * 3000 / (1 << 20);
         const ULONGLONG ullStart = ::GetTickCount64();
         ullMaking += ullStart - ullMake;
         g_ullInputStart = ullStart;
