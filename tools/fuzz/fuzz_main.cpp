@@ -29,10 +29,9 @@ enum DriverExit
     eExitDone = 0,
     eExitUsage = 2,
     eExitSetUpFailed = 4,
+    eExitCrash = 70,
     eExitHang = 75,
 };
-
-const uint32_t kKindNumbers[] = {1, 2, 3};  // info, settings, logconfig: part of every input's seed
 
 struct Options
 {
@@ -91,22 +90,27 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
     return !options.strFindings.empty();
 }
 
+// The kinds; the number is part of every input's seed.
+const struct
+{
+    const wchar_t* pszKind;
+    uint32_t nKind;
+    std::unique_ptr<IFuzzTarget> (*pfnCreate)();
+} kTargets[] = {
+    {L"info", 1, &CreateInfoFuzzTarget},
+    {L"settings", 2, &CreateSettingsFuzzTarget},
+    {L"logconfig", 3, &CreateLogConfigFuzzTarget},
+};
+
 std::unique_ptr<IFuzzTarget> CreateTarget(const std::wstring& strKind, uint32_t& nKind)
 {
-    if (strKind == L"info")
+    for (const auto& target : kTargets)
     {
-        nKind = kKindNumbers[0];
-        return CreateInfoFuzzTarget();
-    }
-    if (strKind == L"settings")
-    {
-        nKind = kKindNumbers[1];
-        return CreateSettingsFuzzTarget();
-    }
-    if (strKind == L"logconfig")
-    {
-        nKind = kKindNumbers[2];
-        return CreateLogConfigFuzzTarget();
+        if (strKind == target.pszKind)
+        {
+            nKind = target.nKind;
+            return target.pfnCreate();
+        }
     }
     return nullptr;
 }
@@ -178,7 +182,7 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pInfo)
             static_cast<unsigned long long>(g_nCurrentIndex.load()),
             static_cast<unsigned long>(pInfo->ExceptionRecord->ExceptionCode), pInfo->ExceptionRecord->ExceptionAddress);
     fflush(stderr);
-    ::TerminateProcess(::GetCurrentProcess(), 70);
+    ::TerminateProcess(::GetCurrentProcess(), eExitCrash);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
