@@ -13,49 +13,7 @@ namespace zeptest
 {
 namespace
 {
-const wchar_t kScratchRoot[] = L"Software\\ZepTestSandbox";
-
-// Machine keys the platform's own components read through the predefined HKLM handle;
-// the sandbox carries a copy so that they keep working inside it (CryptoAPI finds its
-// providers here).
-const wchar_t* const kMachineKeysCopied[] = {
-    L"SOFTWARE\\Microsoft\\Cryptography",
-};
-
-struct SandboxState
-{
-    std::wstring scratchKey;  // below the real HKCU
-    std::wstring tempDir;
-    bool overridden = false;
-};
-SandboxState g_state;
-
-void OverridePredefined(bool on)
-{
-    if (!on)
-    {
-        ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        return;
-    }
-    UniqueHKey hklm, hkcu;
-    const std::wstring base = g_state.scratchKey;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\HKLM").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      hklm.Receive(), nullptr);
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\HKCU").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      hkcu.Receive(), nullptr);
-    for (const wchar_t* pszKey : kMachineKeysCopied)
-    {
-        UniqueHKey source, target;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, pszKey, 0, KEY_READ, source.Receive()) == ERROR_SUCCESS &&
-            ::RegCreateKeyExW(hklm.Get(), pszKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, target.Receive(),
-                              nullptr) == ERROR_SUCCESS)
-            ::RegCopyTreeW(source.Get(), nullptr, target.Get());
-    }
-    // HKCU last: the HKLM scratch key is opened through the real HKCU.
-    ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, hklm.Get());
-    ::RegOverridePredefKey(HKEY_CURRENT_USER, hkcu.Get());
-}
+std::wstring g_tempDir;  // the current test's
 
 class CSandboxListener : public ::testing::EmptyTestEventListener
 {
@@ -67,27 +25,23 @@ public:
         wchar_t suffix[64];
         swprintf(suffix, 64, L"%lu_%u_%lu", ::GetCurrentProcessId(), n, ::GetTickCount());
 
-        g_state.scratchKey = std::wstring(kScratchRoot) + L"\\" + suffix;
-        OverridePredefined(true);
-        g_state.overridden = true;
+        BeginRegistrySandbox(suffix);
 
         wchar_t temp[MAX_PATH + 1] = {};
         ::GetTempPathW(MAX_PATH, temp);
-        g_state.tempDir = std::wstring(temp) + L"zeptest_" + suffix + L"\\";
-        ::CreateDirectoryW(g_state.tempDir.c_str(), nullptr);
+        g_tempDir = std::wstring(temp) + L"zeptest_" + suffix + L"\\";
+        ::CreateDirectoryW(g_tempDir.c_str(), nullptr);
     }
 
     void OnTestEnd(const ::testing::TestInfo&) override
     {
-        OverridePredefined(false);
-        g_state.overridden = false;
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, g_state.scratchKey.c_str());
-        RemoveTree(g_state.tempDir);
+        EndRegistrySandbox();
+        RemoveTree(g_tempDir);
     }
 };
 }  // namespace
 
-const std::wstring& TestTempDir() { return g_state.tempDir; }
+const std::wstring& TestTempDir() { return g_tempDir; }
 
 std::wstring ExeDir() { return ModuleFolder(); }
 
@@ -165,18 +119,6 @@ bool WriteFileBytes(const std::wstring& path, const void* pData, size_t cb)
 }
 
 bool ReadFileBytes(const std::wstring& path, std::string& data) { return ReadWholeFile(path, data) == ERROR_SUCCESS; }
-
-CRegistrySandboxSuspension::CRegistrySandboxSuspension()
-{
-    if (g_state.overridden)
-        OverridePredefined(false);
-}
-
-CRegistrySandboxSuspension::~CRegistrySandboxSuspension()
-{
-    if (g_state.overridden)
-        OverridePredefined(true);
-}
 
 void InstallSandboxListener()
 {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <string>
 
+#include "common/testing/registry_sandbox.h"
 #include "common/unique_resource.h"
 
 namespace zeptest
@@ -29,15 +30,4 @@ bool RemoveTree(const std::wstring& path);
 // Writes bytes to a file, replacing it.
 bool WriteFileBytes(const std::wstring& path, const void* pData, size_t cb);
 bool ReadFileBytes(const std::wstring& path, std::string& data);
-
-// While alive, the predefined keys point at the real registry again (for code that must
-// see the prefix's own machine settings).
-class CRegistrySandboxSuspension
-{
-public:
-    CRegistrySandboxSuspension();
-    ~CRegistrySandboxSuspension();
-    CRegistrySandboxSuspension(const CRegistrySandboxSuspension&) = delete;
-    CRegistrySandboxSuspension& operator=(const CRegistrySandboxSuspension&) = delete;
-};
 }  // namespace zeptest

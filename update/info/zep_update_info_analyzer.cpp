@@ -135,12 +135,20 @@ HRESULT CZepUpdateInfoAnalyzer::Exist(const ClientFacts& facts, int* pnForce, in
     if (FAILED(hr))
         return hr;
 
+    // Each condition is taken from the one list and its rules are selected below it: selecting
+    // "ApplyCondition[i]" from the root for every i costs a walk over all conditions each time,
+    // and a file of a few thousand conditions then takes minutes.
     for (long i = 1; i <= cConditions; ++i)
     {
-        const std::wstring strCondition = FormatString(L"/InformationFile/ApplyConditions/ApplyCondition[%ld]", i);
+        ComPtr<IXMLDOMNode> condition;
+        hr = conditions->nextNode(&condition);
+        if (FAILED(hr))
+            return hr;
+        if (!condition)
+            break;
         ComPtr<IXMLDOMNodeList> rules;
         long cRules = 0;
-        hr = XmlDom::SelectList(m_document.Get(), strCondition + L"/Rules/Rule", rules, cRules);
+        hr = XmlDom::SelectList(condition.Get(), L"Rules/Rule", rules, cRules);
         if (FAILED(hr))
             return hr;
         if (cRules == 0)
@@ -150,7 +158,7 @@ HRESULT CZepUpdateInfoAnalyzer::Exist(const ClientFacts& facts, int* pnForce, in
         for (long r = 0; r < cRules && bAllHold; ++r)
         {
             ComPtr<IXMLDOMNode> rule;
-            hr = rules->get_item(r, &rule);
+            hr = rules->nextNode(&rule);
             if (FAILED(hr))
                 return hr;
             ComPtr<IXMLDOMNamedNodeMap> attributes;
@@ -165,10 +173,6 @@ HRESULT CZepUpdateInfoAnalyzer::Exist(const ClientFacts& facts, int* pnForce, in
         if (!bAllHold)
             continue;
 
-        ComPtr<IXMLDOMNode> condition;
-        hr = XmlDom::SelectSingle(m_document.Get(), strCondition, condition);
-        if (FAILED(hr))
-            return hr;
         std::wstring strForce;
         hr = RequireAttribute(condition.Get(), L"Force", strForce);
         if (FAILED(hr))

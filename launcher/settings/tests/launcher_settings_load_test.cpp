@@ -344,3 +344,23 @@ TEST_F(LoadTest, AFileWithADocumentTypeIsNotReadAtAll)
     EXPECT_EQ(L"From file", music.name);
 }
 }  // namespace
+// A settings file with some thousand alternatives (any user can write the file) loads in one walk
+// over them: found by the mutation run, where reading each alternative by its position from the
+// root kept the launcher's start busy for many seconds.
+TEST_F(LoadTest, ThousandsOfAlternativesLoadInOneWalk)
+{
+    std::string alternatives;
+    for (int i = 0; i < 3000; ++i)
+        alternatives += "<ExecInfo><path>C:\\A" + std::to_string(i) + "</path><exe>a.exe</exe></ExecInfo>";
+    WriteSettingsFile(SettingsXmlText("false", "<name>Fab</name><ExecInfos>" + alternatives + "</ExecInfos>"));
+
+    const ULONGLONG ullStart = ::GetTickCount64();
+    CLauncherSettings settings;
+    ASSERT_EQ(S_OK, settings.Load());
+    EXPECT_LT(::GetTickCount64() - ullStart, 5000u);
+    AppEntry music, photo, video, podcast;
+    settings.GetSelections(music, photo, video, podcast);
+    ASSERT_EQ(3000u, music.alternatives.size());
+    EXPECT_EQ(L"C:\\A2999", music.alternatives.back().path);
+    EXPECT_EQ(L"a.exe", music.alternatives.back().exe);
+}

@@ -165,6 +165,48 @@ TEST_F(EvaluationTest, FirstMatchingConditionWinsAndFailedRulesShortCircuit)
     ZepClearNewVersionInfo(&info);
 }
 
+// Thousands of conditions spread over thousands of ApplyConditions lists (a few megabytes) are
+// evaluated in one walk: found by the mutation run, where selecting each condition by its
+// position from the root kept such a file busy for minutes.
+TEST_F(EvaluationTest, ThousandsOfConditionListsTakeOneWalk)
+{
+    const std::string strFailing = Condition(Rule("System", "Model", "OTHER", "Equal"));
+    std::string strBody = "<InformationFile Noop=\"false\">";
+    for (int i = 0; i < 4000; ++i)
+        strBody += "<ApplyConditions>" + strFailing + strFailing + strFailing + "</ApplyConditions>";
+    strBody += "<ApplyConditions>" + Condition(Rule("System", "Model", "VM-Q3", "Equal"), "true", "last") +
+               "</ApplyConditions></InformationFile>";
+    ASSERT_EQ(S_OK, LoadBody(strBody));
+
+    const ULONGLONG ullStart = ::GetTickCount64();
+    int nForce = 0, nExist = 0;
+    ASSERT_EQ(S_OK, m_analyzer.Exist(m_facts, &nForce, &nExist));
+    EXPECT_LT(::GetTickCount64() - ullStart, 5000u);
+    EXPECT_EQ(1, nExist);
+    EXPECT_EQ(12001, m_analyzer.GetMatchedConditionIndex());
+}
+
+// Conditions count in document order whichever ApplyConditions element holds them, each with its
+// own rules.
+TEST_F(EvaluationTest, ConditionsOfSeveralListsCountInDocumentOrder)
+{
+    const std::string strBody = "<InformationFile Noop=\"false\"><ApplyConditions>" +
+                                Condition(Rule("System", "Model", "OTHER", "Equal"), "false", "first") +
+                                "</ApplyConditions><ApplyConditions>" +
+                                Condition(Rule("System", "Model", "VM-Q3", "Equal"), "true", "second") +
+                                "</ApplyConditions></InformationFile>";
+    ASSERT_EQ(S_OK, LoadBody(strBody));
+    int nForce = 0, nExist = 0;
+    ASSERT_EQ(S_OK, m_analyzer.Exist(m_facts, &nForce, &nExist));
+    EXPECT_EQ(1, nExist);
+    EXPECT_EQ(1, nForce);
+    EXPECT_EQ(2, m_analyzer.GetMatchedConditionIndex());
+    ZEP_NEW_VERSION_INFO info = {};
+    ASSERT_EQ(S_OK, m_analyzer.GetNewVersionInfo(&info));
+    EXPECT_STREQ(L"second", info.m_bstrUpdateDetail);
+    ZepClearNewVersionInfo(&info);
+}
+
 TEST_F(EvaluationTest, CallbackErrorEndsTheEvaluationAndLeavesTheAnalyzerUsable)
 {
     CallbackRecorder recorder;
