@@ -9,11 +9,9 @@
 UINT CCustomAction::Initialize(MSIHANDLE hInstall, const wchar_t* pszLogName) noexcept
 {
     Finish(ERROR_SUCCESS);
+    // A handle of another kind is not told apart here (the installer offers no call that does so
+    // for immediate and deferred actions alike): the action's first property read fails instead.
     if (hInstall == 0 || pszLogName == nullptr)
-        return ERROR_INVALID_HANDLE;
-    // A handle that is not an installer session has no language; this is the cheapest call
-    // that tells.
-    if (::MsiGetLanguage(hInstall) == 0)
         return ERROR_INVALID_HANDLE;
     try
     {

@@ -17,7 +17,7 @@ public:
     CCustomAction& operator=(const CCustomAction&) = delete;
     ~CCustomAction() { Finish(ERROR_SUCCESS); }
 
-    // ERROR_SUCCESS, or ERROR_INVALID_HANDLE when hInstall is no installer session.
+    // ERROR_SUCCESS, or ERROR_INVALID_HANDLE for a null handle.
     UINT Initialize(MSIHANDLE hInstall, const wchar_t* pszLogName) noexcept;
     // Hands back the status the action returns; the runtime can be initialised again afterwards.
     UINT Finish(UINT uStatus) noexcept;
