@@ -11,6 +11,7 @@
 #include "common/unique_resource.h"
 #include "installer/exec/app_start.h"
 #include "installer/exec/tests/ondrix_test_util.h"
+#include "installer/testing/installer_session.h"
 
 using ondrixtest::COndrix;
 
@@ -234,59 +235,21 @@ TEST(OndrixLock, SecondProcessSeesTheLockUntilItIsReleased)
 }
 
 // The custom actions run against installer sessions of the test package opened in this process;
-// what they send to the installer's user interface is collected here.
+// what they send to the installer's user interface is collected.
 class OndrixSessionTest : public ::testing::Test
 {
 protected:
-    struct Message
-    {
-        UINT uType;
-        std::vector<int> fields;
-        std::wstring text;
-    };
-
     void SetUp() override
     {
         ASSERT_TRUE(m_ondrix.Load());
-        m_previousLevel = ::MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
-        ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS),
-                  ::MsiSetExternalUIRecord(&OndrixSessionTest::OnMessage,
-                                           INSTALLLOGMODE_ERROR | INSTALLLOGMODE_INFO, this, &m_pfnPrevious));
-    }
-    void TearDown() override
-    {
-        ::MsiSetExternalUIRecord(m_pfnPrevious, 0, nullptr, nullptr);
-        ::MsiSetInternalUI(m_previousLevel, nullptr);
+        ASSERT_TRUE(m_messages.Installed());
     }
 
-    static INT CALLBACK OnMessage(LPVOID pvContext, UINT uType, MSIHANDLE hRecord)
-    {
-        auto* pThis = static_cast<OndrixSessionTest*>(pvContext);
-        Message message;
-        message.uType = uType & 0xFF000000;
-        const UINT uFields = ::MsiRecordGetFieldCount(hRecord);
-        for (UINT i = 1; i <= uFields; ++i)
-            message.fields.push_back(::MsiRecordGetInteger(hRecord, i));
-        wchar_t szText[2048] = {};
-        DWORD cch = 2048;
-        if (::MsiFormatRecordW(0, hRecord, szText, &cch) == ERROR_SUCCESS)
-            message.text = szText;
-        pThis->m_messages.push_back(message);
-        return IDOK;
-    }
-
-    // A session of the test package with costing done and INSTALLDIR in the test's folder.
     UniqueMsiHandle OpenSession()
     {
-        UniqueMsiHandle session;
-        const std::wstring package = zeptest::ExeDir() + L"ondrix_test.msi";
-        EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiOpenPackageW(package.c_str(), session.Receive()));
-        if (!session)
-            return session;
-        for (const wchar_t* pszAction : {L"CostInitialize", L"FileCost", L"CostFinalize"})
-            EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiDoActionW(session.Get(), pszAction)) << pszAction;
-        EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS),
-                  ::MsiSetTargetPathW(session.Get(), L"INSTALLDIR", zeptest::TestTempDir().c_str()));
+        UniqueMsiHandle session =
+            installertest::OpenSession(zeptest::ExeDir() + L"ondrix_test.msi", zeptest::TestTempDir());
+        EXPECT_TRUE(session.IsValid());
         return session;
     }
 
@@ -297,46 +260,8 @@ protected:
         return pfnAction ? pfnAction(hSession) : 0xFFFFFFFF;
     }
 
-    static std::wstring Property(MSIHANDLE hSession, const wchar_t* pszName)
-    {
-        wchar_t szValue[1024] = {};
-        DWORD cch = 1024;
-        if (::MsiGetPropertyW(hSession, pszName, szValue, &cch) != ERROR_SUCCESS)
-            return L"(unreadable)";
-        return szValue;
-    }
-
-    bool Logged(const std::wstring& line) const
-    {
-        for (const Message& message : m_messages)
-        {
-            if (message.uType == INSTALLMESSAGE_INFO && message.text.find(line) != std::wstring::npos)
-                return true;
-        }
-        return false;
-    }
-    std::vector<Message> Errors() const
-    {
-        std::vector<Message> errors;
-        for (const Message& message : m_messages)
-        {
-            if (message.uType == INSTALLMESSAGE_ERROR)
-                errors.push_back(message);
-        }
-        return errors;
-    }
-    std::wstring MessageDump() const
-    {
-        std::wstring dump;
-        for (const Message& message : m_messages)
-            dump += FormatString(L"%08X %s\n", message.uType, message.text.c_str());
-        return dump;
-    }
-
     COndrix m_ondrix;
-    INSTALLUILEVEL m_previousLevel = INSTALLUILEVEL_DEFAULT;
-    INSTALLUI_HANDLER_RECORD m_pfnPrevious = nullptr;
-    std::vector<Message> m_messages;
+    installertest::CUiMessageLog m_messages;
 };
 
 TEST_F(OndrixSessionTest, StartActionRunsTheProgramFromTheInstallFolder)
@@ -346,8 +271,8 @@ TEST_F(OndrixSessionTest, StartActionRunsTheProgramFromTheInstallFolder)
     ASSERT_TRUE(session.IsValid());
     EXPECT_EQ(0u, Run("ExecuteApplicationCA", session.Get()));
     EXPECT_EQ(recorder + L" /from installer", ondrixtest::WaitForRecordedCommandLine(recorder));
-    EXPECT_TRUE(Logged(L"Ondrix:  ExecuteApplicationCA started")) << WideToUtf8(MessageDump());
-    EXPECT_TRUE(Errors().empty());
+    EXPECT_TRUE(m_messages.Logged(L"Ondrix:  ExecuteApplicationCA started")) << m_messages.Dump();
+    EXPECT_TRUE(m_messages.Errors().empty());
 }
 
 TEST_F(OndrixSessionTest, StartActionStatusComesFromThePropertiesOnly)
@@ -369,10 +294,10 @@ TEST_F(OndrixSessionTest, StartActionStatusComesFromThePropertiesOnly)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(WideToUtf8(c.pszLine));
-        m_messages.clear();
+        m_messages.Clear();
         ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiSetPropertyW(session.Get(), L"LAUNCH_APPNAME", c.appName.c_str()));
         EXPECT_EQ(c.uStatus, Run("ExecuteApplicationWitLowIntegrityLevelCA", session.Get()));
-        EXPECT_TRUE(Logged(c.pszLine)) << WideToUtf8(MessageDump());
+        EXPECT_TRUE(m_messages.Logged(c.pszLine)) << m_messages.Dump();
     }
 }
 
@@ -412,24 +337,24 @@ TEST_F(OndrixSessionTest, SecondInstallationIsRefusedWhileTheFirstHoldsTheLock)
     ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiSetPropertyW(second.Get(), L"MUTEX_NAME", name.c_str()));
 
     ASSERT_EQ(0u, Run("LockInstanceCA", first.Get()));
-    const std::wstring handleText = Property(first.Get(), L"MUTEX_HANDLE");
+    const std::wstring handleText = installertest::Property(first.Get(), L"MUTEX_HANDLE");
     EXPECT_NE(0, _wtoi64(handleText.c_str())) << WideToUtf8(handleText);
     EXPECT_EQ(1u, ProbeLock(name));
-    EXPECT_TRUE(Errors().empty());
+    EXPECT_TRUE(m_messages.Errors().empty());
 
     EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), Run("LockInstanceCA", second.Get()));
-    const std::vector<Message> errors = Errors();
-    ASSERT_EQ(1u, errors.size()) << WideToUtf8(MessageDump());
+    const std::vector<installertest::UiMessage> errors = m_messages.Errors();
+    ASSERT_EQ(1u, errors.size()) << m_messages.Dump();
     ASSERT_LE(2u, errors[0].fields.size());
     EXPECT_EQ(28000, errors[0].fields[0]);
     EXPECT_EQ(1603, errors[0].fields[1]);
-    EXPECT_EQ(L"", Property(second.Get(), L"MUTEX_HANDLE"));
+    EXPECT_EQ(L"", installertest::Property(second.Get(), L"MUTEX_HANDLE"));
 
     // The installer unloads the library between actions.
     m_ondrix.m_module.Reset();
     ASSERT_TRUE(m_ondrix.Load());
     EXPECT_EQ(0u, Run("UnLockInstanceCA", first.Get()));
-    EXPECT_EQ(L"", Property(first.Get(), L"MUTEX_HANDLE"));
+    EXPECT_EQ(L"", installertest::Property(first.Get(), L"MUTEX_HANDLE"));
     EXPECT_EQ(0u, ProbeLock(name));
     // Unlocked once; the same number again names nothing of ours.
     ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiSetPropertyW(first.Get(), L"MUTEX_HANDLE", handleText.c_str()));
@@ -450,7 +375,7 @@ TEST_F(OndrixSessionTest, UnlockClosesOnlyALockItsOwnActionTook)
         SCOPED_TRACE(WideToUtf8(value));
         ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiSetPropertyW(session.Get(), L"MUTEX_HANDLE", value.c_str()));
         EXPECT_EQ(0u, Run("UnLockInstanceCA", session.Get()));
-        EXPECT_EQ(value, Property(session.Get(), L"MUTEX_HANDLE"));
+        EXPECT_EQ(value, installertest::Property(session.Get(), L"MUTEX_HANDLE"));
     }
     DWORD dwFlags = 0;
     EXPECT_TRUE(::GetHandleInformation(event.Get(), &dwFlags));
