@@ -1,5 +1,6 @@
-// The lock and start actions run by the system's msiexec from the test package, as an
-// installation runs them: separate processes, the installer's own custom-action host and log.
+// The lock and start actions (and beside them Halvent's update actions) run by the system's
+// msiexec from the test package, as an installation runs them: separate processes, the
+// installer's own custom-action host and log.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -18,7 +19,7 @@ class OndrixMsiexecTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_package = zeptest::ExeDir() + L"ondrix_test.msi";
+        m_package = zeptest::ExeDir() + L"action_test.msi";
         m_installDir = zeptest::TestTempDir() + L"installed\\";
         m_log = zeptest::TestTempDir() + L"install.log";
         m_mutexName = FormatString(L"OndrixMsiexec_%lu", ::GetCurrentProcessId());
@@ -71,8 +72,10 @@ TEST_F(OndrixMsiexecTest, InstallTakesAndReleasesTheLockAndStartsTheProgram)
 {
     ASSERT_EQ(0u, Install()) << WideToUtf8(ReadLog());
     const std::wstring log = ReadLog();
-    for (const wchar_t* pszLine : {L"Ondrix:  Took the instance lock '", L"Ondrix:  Released the instance lock",
-                                   L"Ondrix:  ExecuteApplicationCA started"})
+    for (const wchar_t* pszLine :
+         {L"Ondrix:  Took the instance lock '", L"Ondrix:  Released the instance lock",
+          L"Ondrix:  ExecuteApplicationCA started", L"Halvent:  Succeeded : Pauses automatic updating",
+          L"Halvent:  Succeeded : Resumes automatic updating"})
         EXPECT_NE(std::wstring::npos, log.find(pszLine)) << WideToUtf8(pszLine);
     const std::wstring recorder = m_installDir + L"recorder.exe";
     EXPECT_EQ(recorder + L" /from installer", ondrixtest::WaitForRecordedCommandLine(recorder));

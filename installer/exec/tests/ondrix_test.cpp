@@ -248,7 +248,7 @@ protected:
     UniqueMsiHandle OpenSession()
     {
         UniqueMsiHandle session =
-            installertest::OpenSession(zeptest::ExeDir() + L"ondrix_test.msi", zeptest::TestTempDir());
+            installertest::OpenSession(zeptest::ExeDir() + L"action_test.msi", zeptest::TestTempDir());
         EXPECT_TRUE(session.IsValid());
         return session;
     }
