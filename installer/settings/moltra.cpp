@@ -1,12 +1,15 @@
 // Moltra: plain functions the installation package calls with a text argument; 1 on success,
 // 0 on any failure, nothing reported.
 #include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
 #include <msxml2.h>
 #include <wrl/client.h>
 
 #include <string>
 
 #include "common/com_init.h"
+#include "common/custom_action.h"
 #include "common/msxml_guids.h"
 #include "common/scoped_bstr.h"
 #include "common/string_util.h"
@@ -22,6 +25,8 @@ namespace
 const uint64_t kMaxSettingsBytes = 8 * 1024 * 1024;
 const wchar_t kFirstExecPath[] = L"velomar_launcher/tolvik/first_exec";
 const wchar_t kTolvikPath[] = L"velomar_launcher/tolvik";
+const wchar_t kLogName[] = L"Moltra";
+const wchar_t kSettingsFileName[] = L"TOLVIKSetting.xml";
 
 bool AnsiToWide(const char* psz, std::wstring& wide)
 {
@@ -59,11 +64,8 @@ bool SelectNode(IXMLDOMDocument* pDocument, const std::wstring& path, ComPtr<IXM
     return pDocument->selectSingleNode(bstrPath, &node) == S_OK && node;
 }
 
-int InitSettingFile(const char* pszPath)
+int InitSettingFile(const std::wstring& path)
 {
-    std::wstring path;
-    if (pszPath == nullptr || !AnsiToWide(pszPath, path))
-        return 0;
     const DWORD dwAttributes = ::GetFileAttributesW(path.c_str());
     if (dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
@@ -130,7 +132,10 @@ extern "C" int WINAPI fnInitSettingFileA(const char* pszPath)
 {
     try
     {
-        return InitSettingFile(pszPath);
+        std::wstring path;
+        if (pszPath == nullptr || !AnsiToWide(pszPath, path))
+            return 0;
+        return InitSettingFile(path);
     }
     catch (...)
     {
@@ -147,5 +152,68 @@ extern "C" int WINAPI fnResetSettingFilaA(const char* pszPath, const char* pszNa
     catch (...)
     {
         return 0;
+    }
+}
+
+// The installer cannot hand a text argument to the plain functions above; this entry point does
+// their install-time work for it. The data folder comes from CustomActionData (deferred) or the
+// property VELOMAR_DATA_DIR (immediate). Its parent is created when missing; an existing data
+// folder keeps its access list; an existing settings file is marked for a first run.
+extern "C" UINT WINAPI SetUpDataFolderCA(MSIHANDLE hInstall)
+{
+    try
+    {
+        CCustomAction action;
+        if (action.Initialize(hInstall, kLogName) != ERROR_SUCCESS)
+            return ERROR_INSTALL_FAILURE;
+        std::wstring folder;
+        UINT uStatus = action.GetProperty(L"CustomActionData", folder);
+        if (uStatus == ERROR_SUCCESS && folder.empty())
+            uStatus = action.GetProperty(L"VELOMAR_DATA_DIR", folder);
+        if (uStatus != ERROR_SUCCESS)
+        {
+            action.LogError(uStatus, L"Failed to get data for property 'VELOMAR_DATA_DIR'");
+            return action.Finish(uStatus);
+        }
+        while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+            folder.pop_back();
+        const size_t nSlash = folder.find_last_of(L"\\/");
+        if (folder.empty() || nSlash == std::wstring::npos)
+        {
+            action.LogError(ERROR_INVALID_PARAMETER, L"No data folder given");
+            return action.Finish(ERROR_INVALID_PARAMETER);
+        }
+        const std::wstring parent = folder.substr(0, nSlash);
+        if (::GetFileAttributesW(parent.c_str()) == INVALID_FILE_ATTRIBUTES)
+            ::CreateDirectoryW(parent.c_str(), nullptr);
+
+        if (CreateSharedFolder(folder))
+        {
+            action.Log(L"Created the data folder " + folder);
+        }
+        else
+        {
+            const DWORD dwError = ::GetLastError();
+            const DWORD dwAttributes = ::GetFileAttributesW(folder.c_str());
+            if (dwAttributes == INVALID_FILE_ATTRIBUTES || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            {
+                action.LogError(dwError, L"Failed to create the data folder " + folder);
+                return action.Finish(ERROR_INSTALL_FAILURE);
+            }
+            action.Log(L"The data folder exists: " + folder);
+        }
+
+        const std::wstring settings = folder + L"\\" + kSettingsFileName;
+        if (::GetFileAttributesW(settings.c_str()) != INVALID_FILE_ATTRIBUTES)
+        {
+            // A settings file the user cannot have read back is no reason to stop the installation.
+            action.Log(InitSettingFile(settings) ? L"Marked the settings file for a first run"
+                                                 : L"Failed : could not mark the settings file for a first run");
+        }
+        return action.Finish(ERROR_SUCCESS);
+    }
+    catch (...)
+    {
+        return ERROR_INSTALL_FAILURE;
     }
 }

@@ -10,6 +10,7 @@
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
 #include "installer/settings/shared_folder.h"
+#include "installer/testing/installer_session.h"
 
 namespace
 {
@@ -343,4 +344,39 @@ TEST_F(MoltraTest, ResetFailsWithoutTheLauncherElementOrArguments)
     EXPECT_EQ(0, m_pfnReset(m_fileA.c_str(), nullptr));
     ASSERT_TRUE(::DeleteFileW(m_file.c_str()));
     EXPECT_EQ(0, m_pfnReset(m_fileA.c_str(), "music"));
+}
+
+// The installer's way in: the folder from a property, its missing parent made, an existing
+// settings file marked for a first run, an existing folder left as it is.
+TEST_F(MoltraTest, SetUpActionMakesTheFolderAndMarksAnExistingSettingsFile)
+{
+    typedef UINT(WINAPI * PFN_ACTION)(MSIHANDLE);
+    const auto pfnAction = reinterpret_cast<PFN_ACTION>(::GetProcAddress(m_module.Get(), "SetUpDataFolderCA"));
+    ASSERT_NE(nullptr, pfnAction);
+    installertest::CUiMessageLog messages;
+    ASSERT_TRUE(messages.Installed());
+    UniqueMsiHandle session =
+        installertest::OpenSession(zeptest::ExeDir() + L"action_test.msi", zeptest::TestTempDir());
+    ASSERT_TRUE(session.IsValid());
+    const std::wstring folder = zeptest::TestTempDir() + L"Orvo Corporation\\Velomar Launcher";
+
+    EXPECT_EQ(static_cast<UINT>(ERROR_INVALID_PARAMETER), pfnAction(session.Get()));
+    EXPECT_TRUE(messages.Logged(L"Moltra:  Error 0x57: No data folder given")) << messages.Dump();
+
+    ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS),
+              ::MsiSetPropertyW(session.Get(), L"VELOMAR_DATA_DIR", (folder + L"\\").c_str()));
+    EXPECT_EQ(0u, pfnAction(session.Get()));
+    EXPECT_NE(0u, ::GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(messages.Logged(L"Moltra:  Created the data folder " + folder)) << messages.Dump();
+
+    const std::wstring settings = folder + L"\\TOLVIKSetting.xml";
+    ASSERT_TRUE(zeptest::WriteFileBytes(settings, kSettings, strlen(kSettings)));
+    EXPECT_EQ(0u, pfnAction(session.Get()));
+    EXPECT_TRUE(messages.Logged(L"Moltra:  The data folder exists: " + folder)) << messages.Dump();
+    EXPECT_TRUE(messages.Logged(L"Moltra:  Marked the settings file for a first run")) << messages.Dump();
+    std::string content;
+    ASSERT_TRUE(zeptest::ReadFileBytes(settings, content));
+    EXPECT_NE(std::string::npos, content.find("<first_exec>true</first_exec>"));
+    EXPECT_NE(std::string::npos, content.find("<name>Viewer</name>"));
+    EXPECT_TRUE(messages.Errors().empty());
 }
