@@ -67,8 +67,13 @@ bool JoinCommandLine(const wchar_t* pszProgram, const wchar_t* pszParameters, st
     commandLine.clear();
     if (!HasCommand(pszProgram, pszParameters))
         return false;
-    commandLine.reserve(wcslen(pszProgram) + wcslen(pszParameters) + 2);
-    commandLine.append(pszProgram).append(L" ").append(pszParameters);
+    const bool bQuote = pszProgram[0] != L'"' && wcschr(pszProgram, L' ') != nullptr;
+    commandLine.reserve(wcslen(pszProgram) + wcslen(pszParameters) + 4);
+    if (bQuote)
+        commandLine.append(L"\"").append(pszProgram).append(L"\"");
+    else
+        commandLine.append(pszProgram);
+    commandLine.append(L" ").append(pszParameters);
     return true;
 }
 

@@ -17,7 +17,8 @@ struct StartPlatform
 const StartPlatform& SystemStartPlatform();
 
 // "<program> <parameters>" with exactly one space; false when either is missing or both are
-// empty.
+// empty. A program path with a space in it goes in quoted: unquoted, the system would try
+// "C:\Program.exe" and every other prefix of the path before the real program.
 bool JoinCommandLine(const wchar_t* pszProgram, const wchar_t* pszParameters, std::wstring& commandLine);
 
 bool StartAsCaller(const wchar_t* pszProgram, const wchar_t* pszParameters);

@@ -50,6 +50,8 @@ TEST(CommandLine, JoinsProgramAndParametersWithOneSpace)
         {L"C:\\App\\a.exe", L"/x E", true, L"C:\\App\\a.exe /x E"},
         {L"", L"\"C:\\App\\a.exe\" /x", true, L" \"C:\\App\\a.exe\" /x"},
         {L"C:\\App\\a.exe", L"", true, L"C:\\App\\a.exe "},
+        {L"C:\\Program Files\\App\\a.exe", L"/x", true, L"\"C:\\Program Files\\App\\a.exe\" /x"},
+        {L"\"C:\\Program Files\\App\\a.exe\"", L"/x", true, L"\"C:\\Program Files\\App\\a.exe\" /x"},
         {L"", L"", false, L""},
         {nullptr, L"/x", false, L""},
         {L"C:\\App\\a.exe", nullptr, false, L""},
@@ -202,6 +204,21 @@ TEST_F(OndrixStartTest, IntegrityVariantsFallBackToThePlainStart)
         EXPECT_EQ(m_recorder + L" /p q", ondrixtest::WaitForRecordedCommandLine(m_recorder));
         EXPECT_FALSE(c.pfnStart(*c.pPlatform, L"", L""));
     }
+}
+
+// A program in a folder with a space: the program itself starts, not a prefix of its path.
+TEST_F(OndrixStartTest, ProgramInAFolderWithASpaceStartsItself)
+{
+    const std::wstring folder = zeptest::TestTempDir() + L"Program Files\\";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring recorder = ondrixtest::CopyRecorder(folder, L"recorder.exe");
+    // What an unquoted command line would start first.
+    const std::wstring decoy = ondrixtest::CopyRecorder(zeptest::TestTempDir(), L"Program.exe");
+    ASSERT_FALSE(recorder.empty() || decoy.empty());
+    const auto pfnStart = reinterpret_cast<COndrix::PFN_START_W>(m_ondrix.Find("ExecuteApplicationW"));
+    ASSERT_EQ(1, pfnStart(recorder.c_str(), L"/p q"));
+    EXPECT_EQ(L"\"" + recorder + L"\" /p q", ondrixtest::WaitForRecordedCommandLine(recorder));
+    EXPECT_EQ(L"", ondrixtest::WaitForRecordedCommandLine(decoy, 500));
 }
 
 TEST(OndrixLock, SecondProcessSeesTheLockUntilItIsReleased)
