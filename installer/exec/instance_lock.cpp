@@ -68,6 +68,7 @@ bool LockInstance(const wchar_t* pszName, HANDLE& hMutex, bool& bHeld)
     hMutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
     const DWORD dwError = ::GetLastError();
     bHeld = dwError == ERROR_ALREADY_EXISTS || (hMutex == nullptr && dwError == ERROR_ACCESS_DENIED);
+    ::SetLastError(dwError);
     return true;
 }
 

@@ -161,7 +161,13 @@ UINT RunLockAction(MSIHANDLE hInstall) noexcept
         HANDLE hMutex = nullptr;
         bool bHeld = false;
         LockInstance(name.c_str(), hMutex, bHeld);
-        if (bHeld || hMutex == nullptr)
+        const DWORD dwLockError = ::GetLastError();
+        if (hMutex == nullptr && !bHeld)
+        {
+            action.LogError(dwLockError, FormatString(L"Failed to create the instance lock '%s'", name.c_str()));
+            return action.Finish(ERROR_INSTALL_FAILURE);
+        }
+        if (bHeld)
         {
             if (hMutex)
                 ::CloseHandle(hMutex);

@@ -378,6 +378,19 @@ TEST_F(OndrixSessionTest, SecondInstallationIsRefusedWhileTheFirstHoldsTheLock)
     EXPECT_EQ(0u, Run("UnLockInstanceCA", first.Get()));
 }
 
+// A name the system refuses is no lock held by another installation: the action fails without
+// the package's "already running" message.
+TEST_F(OndrixSessionTest, LockThatCannotBeCreatedFailsWithoutTheHeldMessage)
+{
+    UniqueMsiHandle session = OpenSession();
+    ASSERT_TRUE(session.IsValid());
+    ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiSetPropertyW(session.Get(), L"MUTEX_NAME", L"no\\such\\folder"));
+    EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), Run("LockInstanceCA", session.Get()));
+    EXPECT_TRUE(m_messages.Errors().empty()) << m_messages.Dump();
+    EXPECT_TRUE(m_messages.Logged(L"Failed to create the instance lock 'no\\such\\folder'")) << m_messages.Dump();
+    EXPECT_EQ(L"", installertest::Property(session.Get(), L"MUTEX_HANDLE"));
+}
+
 // A number in the property that this process's lock action did not hand out names some other
 // object here (or nothing): it stays open.
 TEST_F(OndrixSessionTest, UnlockClosesOnlyALockItsOwnActionTook)
