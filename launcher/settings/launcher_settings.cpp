@@ -3,6 +3,7 @@
 #include "common/error_macros.h"
 #include "common/scoped_bstr.h"
 #include "common/unique_resource.h"
+#include "common/xml_file.h"
 #include "launcher/settings/settings_paths.h"
 #include "launcher/settings/settings_registry.h"
 #include "launcher/settings/settings_xml.h"
@@ -216,7 +217,7 @@ HRESULT CLauncherSettings::StoreAndSave(const AppEntry& music, const AppEntry& p
 
     std::wstring strFile;
     RETURN_IF_FAILED(GetLauncherSettingsFilePath(strFile));
-    RETURN_IF_FAILED(SettingsXml::SaveReplacing(m_pDocument.Get(), strFile));
+    RETURN_IF_FAILED(SaveXmlReplacing(m_pDocument.Get(), strFile));
     return S_OK;
 }
 

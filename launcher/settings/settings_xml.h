@@ -41,8 +41,4 @@ HRESULT SelectChildren(IXMLDOMNode* pParent, const wchar_t* pszName,
 // A new element with a text child, appended to pParent.
 HRESULT AppendTextElement(IXMLDOMDocument* pDocument, IXMLDOMNode* pParent, const wchar_t* pszName,
                           const std::wstring& text);
-
-// Writes the document to a new file in the target's folder, flushes it and only then moves it
-// over the target, so the target is either the old file or the complete new one.
-HRESULT SaveReplacing(IXMLDOMDocument* pDocument, const std::wstring& path);
 }  // namespace SettingsXml
