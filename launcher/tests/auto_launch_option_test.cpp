@@ -100,8 +100,8 @@ TEST(AutoLaunchOption, AWatcherPathThatIsNotWholeIsNotStarted)
         bool bStarted;
     } cases[] = {
         {"longest", true, longest, true},
-        {"missing", false, L"", false},
-        {"empty", true, L"", false},
+        {"missing", false, std::wstring(), false},
+        {"empty", true, std::wstring(), false},
         {"one character too long", true, longest + L"x", false},
         {"longer than the read buffer", true, std::wstring(600, L'p'), false},
     };
