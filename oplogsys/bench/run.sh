@@ -17,7 +17,8 @@ done
 summary() {  # summary LABEL LINE-START: median and range of the first figure after the colon
   grep -F "$2" "$work/all.txt" | sed 's/^[^:]*:[[:space:]]*\([0-9.]*\).*/\1/' | sort -g |
     awk -v label="$1" '{v[NR]=$1} END {m = (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2;
-                         printf "%-44s median %.6g, range %.6g .. %.6g over %d runs\n", label, m, v[1], v[NR], NR}'
+                         f = (v[NR] >= 1000) ? "%.0f" : "%.2f";
+                         printf "%-44s median " f ", range " f " .. " f " over %d runs\n", label, m, v[1], v[NR], NR}'
 }
 echo "== summary"
 summary "traced call, no configuration (ns):" "traced call, no configuration"
