@@ -10,6 +10,7 @@
 #include "common/com_init.h"
 #include "common/scoped_bstr.h"
 #include "common/testing/zeptest.h"
+#include "common/testing/com_server_module.h"
 #include "common/unique_resource.h"
 #include "zep_gui_library.h"
 
@@ -21,47 +22,17 @@ const wchar_t kClsidKey[] = L"CLSID\\{1FC31CB1-8308-4923-8CCD-CB7437C4416D}";
 const wchar_t kAppIdKey[] = L"AppID\\{ACB16F99-37BA-4AB2-AA5D-3437470C4689}";
 const wchar_t kTypeLibKey[] = L"TypeLib\\{4694F6BF-D58F-4D59-AAA0-5E4BD9230B7B}";
 
-typedef HRESULT(STDAPICALLTYPE* PFN_VOID)();
-typedef HRESULT(STDAPICALLTYPE* PFN_GET_CLASS_OBJECT)(REFCLSID, REFIID, void**);
-
-class CGuiLibrary
+// The library at a path, creating its one class.
+class CGuiLibrary : public zeptest::CComServerModule
 {
 public:
-    explicit CGuiLibrary(const std::wstring& strPath) : m_module(::LoadLibraryW(strPath.c_str())) {}
-    bool Loaded() const { return m_module.IsValid(); }
-    template <class F>
-    F Export(const char* pszName) const
-    {
-        return reinterpret_cast<F>(::GetProcAddress(m_module.Get(), pszName));
-    }
+    explicit CGuiLibrary(const std::wstring& strPath) : CComServerModule(strPath) {}
     HRESULT Create(REFIID riid, void** ppv) const
     {
-        ComPtr<IClassFactory> factory;
-        HRESULT hr = Export<PFN_GET_CLASS_OBJECT>("DllGetClassObject")(CLSID_ZepAutoUpdateGUI, IID_PPV_ARGS(&factory));
-        if (FAILED(hr))
-            return hr;
-        return factory->CreateInstance(nullptr, riid, ppv);
+        return CComServerModule::Create(CLSID_ZepAutoUpdateGUI, nullptr, riid, ppv);
     }
-
-private:
-    UniqueHModule m_module;
 };
 
-std::wstring ReadString(const std::wstring& strKey, const wchar_t* pszName)
-{
-    wchar_t szValue[1024] = {};
-    DWORD cb = sizeof(szValue) - sizeof(wchar_t);
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, strKey.c_str(), pszName, RRF_RT_REG_SZ, nullptr, szValue, &cb) !=
-        ERROR_SUCCESS)
-        return L"<missing>";
-    return szValue;
-}
-
-bool KeyExists(const std::wstring& strKey)
-{
-    UniqueHKey key;
-    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, strKey.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
-}
 }  // namespace
 
 // COM finds classes through the machine's own class root, so this one registers for real.
@@ -71,14 +42,14 @@ TEST(GuiModule, RegisteredClassIsCreatedByItsIdentifierAndUnregisteredAgain)
     zeptest::CRegistrySandboxSuspension realRegistry;
     CGuiLibrary library(zeptest::ExeDir() + L"ZepGUI_Library.dll");
     ASSERT_TRUE(library.Loaded());
-    ASSERT_EQ(S_OK, library.Export<PFN_VOID>("DllRegisterServer")());
+    ASSERT_EQ(S_OK, library.Register());
 
-    EXPECT_EQ(L"ZepGUI_Library", ReadString(kAppIdKey, nullptr));
-    EXPECT_EQ(L"{ACB16F99-37BA-4AB2-AA5D-3437470C4689}", ReadString(L"AppID\\ZepGUI_Library.DLL", L"AppID"));
-    EXPECT_EQ(L"ZepGUI_Library.ZepAutoUpdateGUI.1", ReadString(std::wstring(kClsidKey) + L"\\ProgID", nullptr));
-    EXPECT_EQ(L"ZepGUI_Library.ZepAutoUpdateGUI.1", ReadString(L"ZepGUI_Library.ZepAutoUpdateGUI\\CurVer", nullptr));
-    EXPECT_EQ(L"Apartment", ReadString(std::wstring(kClsidKey) + L"\\InprocServer32", L"ThreadingModel"));
-    EXPECT_TRUE(KeyExists(std::wstring(kTypeLibKey) + L"\\1.0\\0\\win64"));
+    EXPECT_EQ(L"ZepGUI_Library", zeptest::ReadClassRootString(kAppIdKey, nullptr));
+    EXPECT_EQ(L"{ACB16F99-37BA-4AB2-AA5D-3437470C4689}", zeptest::ReadClassRootString(L"AppID\\ZepGUI_Library.DLL", L"AppID"));
+    EXPECT_EQ(L"ZepGUI_Library.ZepAutoUpdateGUI.1", zeptest::ReadClassRootString(std::wstring(kClsidKey) + L"\\ProgID", nullptr));
+    EXPECT_EQ(L"ZepGUI_Library.ZepAutoUpdateGUI.1", zeptest::ReadClassRootString(L"ZepGUI_Library.ZepAutoUpdateGUI\\CurVer", nullptr));
+    EXPECT_EQ(L"Apartment", zeptest::ReadClassRootString(std::wstring(kClsidKey) + L"\\InprocServer32", L"ThreadingModel"));
+    EXPECT_TRUE(zeptest::ClassRootKeyExists(std::wstring(kTypeLibKey) + L"\\1.0\\0\\win64"));
 
     {
         ComPtr<IZepAutoUpdateGUI> gui;
@@ -93,12 +64,12 @@ TEST(GuiModule, RegisteredClassIsCreatedByItsIdentifierAndUnregisteredAgain)
         EXPECT_EQ(S_OK, container->FindConnectionPoint(DIID__IZepAutoUpdateGUIEvents, &point));
     }
 
-    EXPECT_EQ(S_OK, library.Export<PFN_VOID>("DllUnregisterServer")());
-    EXPECT_FALSE(KeyExists(kClsidKey));
-    EXPECT_FALSE(KeyExists(kAppIdKey));
-    EXPECT_FALSE(KeyExists(L"ZepGUI_Library.ZepAutoUpdateGUI"));
-    EXPECT_FALSE(KeyExists(L"ZepGUI_Library.ZepAutoUpdateGUI.1"));
-    EXPECT_TRUE(KeyExists(L"AppID"));
+    EXPECT_EQ(S_OK, library.Unregister());
+    EXPECT_FALSE(zeptest::ClassRootKeyExists(kClsidKey));
+    EXPECT_FALSE(zeptest::ClassRootKeyExists(kAppIdKey));
+    EXPECT_FALSE(zeptest::ClassRootKeyExists(L"ZepGUI_Library.ZepAutoUpdateGUI"));
+    EXPECT_FALSE(zeptest::ClassRootKeyExists(L"ZepGUI_Library.ZepAutoUpdateGUI.1"));
+    EXPECT_TRUE(zeptest::ClassRootKeyExists(L"AppID"));
 }
 
 TEST(GuiModule, DispatchNamesFollowTheSlotOrder)

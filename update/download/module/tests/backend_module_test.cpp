@@ -12,6 +12,7 @@
 #include "common/com_init.h"
 #include "common/scoped_bstr.h"
 #include "common/testing/zeptest.h"
+#include "common/testing/com_server_module.h"
 #include "common/unique_resource.h"
 #include "zep_backend_library.h"
 
@@ -25,33 +26,13 @@ const wchar_t kAppIdKey[] = L"AppID\\{1E567622-EE3E-4431-BAF7-46346CF4BF94}";
 const wchar_t kTypeLibKey[] = L"TypeLib\\{E4521CA1-1990-49AA-97C7-25589B49F229}";
 const wchar_t kInterfaceKey[] = L"Interface\\{3F64E009-F0E9-43E6-849C-968BF4BDED3B}";
 
-typedef HRESULT(STDAPICALLTYPE* PFN_VOID)();
 typedef HRESULT(STDAPICALLTYPE* PFN_GET_CLASS_OBJECT)(REFCLSID, REFIID, void**);
 
-class CBackendLibrary
+// The library beside the tests.
+class CBackendLibrary : public zeptest::CComServerModule
 {
 public:
-    CBackendLibrary() : m_module(::LoadLibraryW((zeptest::ExeDir() + L"ZepBackend_Library.dll").c_str())) {}
-    bool Loaded() const { return m_module.IsValid(); }
-    template <class F>
-    F Export(const char* pszName) const
-    {
-        return reinterpret_cast<F>(::GetProcAddress(m_module.Get(), pszName));
-    }
-    HRESULT Register() const { return Export<PFN_VOID>("DllRegisterServer")(); }
-    HRESULT Unregister() const { return Export<PFN_VOID>("DllUnregisterServer")(); }
-    HRESULT CanUnloadNow() const { return Export<PFN_VOID>("DllCanUnloadNow")(); }
-    HRESULT Create(REFCLSID clsid, IUnknown* pOuter, REFIID riid, void** ppv) const
-    {
-        ComPtr<IClassFactory> factory;
-        HRESULT hr = Export<PFN_GET_CLASS_OBJECT>("DllGetClassObject")(clsid, IID_PPV_ARGS(&factory));
-        if (FAILED(hr))
-            return hr;
-        return factory->CreateInstance(pOuter, riid, ppv);
-    }
-
-private:
-    UniqueHModule m_module;
+    CBackendLibrary() : CComServerModule(zeptest::ExeDir() + L"ZepBackend_Library.dll") {}
 };
 
 // HKEY_CLASSES_ROOT points at an empty scratch key while alive.
@@ -72,22 +53,6 @@ private:
     UniqueHKey m_key;
     bool m_bOverridden = false;
 };
-
-bool KeyExists(const wchar_t* pszKey)
-{
-    UniqueHKey key;
-    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, pszKey, 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
-}
-
-std::wstring ReadString(const std::wstring& strKey, const wchar_t* pszName)
-{
-    wchar_t szValue[1024] = {};
-    DWORD cb = sizeof(szValue) - sizeof(wchar_t);
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, strKey.c_str(), pszName, RRF_RT_REG_SZ, nullptr, szValue, &cb) !=
-        ERROR_SUCCESS)
-        return L"<missing>";
-    return szValue;
-}
 
 // Every key and value below a key, as text, to compare whole trees.
 void DumpTree(HKEY hKey, const std::wstring& strPath, std::map<std::wstring, std::wstring>& out)
@@ -146,35 +111,35 @@ TEST_F(BackendModule, RegistersOnceAndUnregistersClassesAppIdAndTypeLibrary)
 
     const std::wstring strDll = zeptest::ExeDir() + L"ZepBackend_Library.dll";
     const std::wstring strServer = std::wstring(kClsidKey) + L"\\InprocServer32";
-    EXPECT_EQ(0, lstrcmpiW(strDll.c_str(), ReadString(strServer, nullptr).c_str())) << ReadString(strServer, nullptr);
-    EXPECT_EQ(L"Apartment", ReadString(strServer, L"ThreadingModel"));
-    EXPECT_EQ(L"ZepBackend_Library.ZepUpdateInfoManag.1", ReadString(std::wstring(kClsidKey) + L"\\ProgID", nullptr));
+    EXPECT_EQ(0, lstrcmpiW(strDll.c_str(), zeptest::ReadClassRootString(strServer, nullptr).c_str())) << zeptest::ReadClassRootString(strServer, nullptr);
+    EXPECT_EQ(L"Apartment", zeptest::ReadClassRootString(strServer, L"ThreadingModel"));
+    EXPECT_EQ(L"ZepBackend_Library.ZepUpdateInfoManag.1", zeptest::ReadClassRootString(std::wstring(kClsidKey) + L"\\ProgID", nullptr));
     EXPECT_EQ(L"ZepBackend_Library.ZepUpdateInfoManager",
-              ReadString(std::wstring(kClsidKey) + L"\\VersionIndependentProgID", nullptr));
-    EXPECT_EQ(L"{1E567622-EE3E-4431-BAF7-46346CF4BF94}", ReadString(kClsidKey, L"AppID"));
-    EXPECT_EQ(L"{E4521CA1-1990-49AA-97C7-25589B49F229}", ReadString(std::wstring(kClsidKey) + L"\\TypeLib", nullptr));
-    EXPECT_TRUE(KeyExists((std::wstring(kClsidKey) + L"\\Programmable").c_str()));
+              zeptest::ReadClassRootString(std::wstring(kClsidKey) + L"\\VersionIndependentProgID", nullptr));
+    EXPECT_EQ(L"{1E567622-EE3E-4431-BAF7-46346CF4BF94}", zeptest::ReadClassRootString(kClsidKey, L"AppID"));
+    EXPECT_EQ(L"{E4521CA1-1990-49AA-97C7-25589B49F229}", zeptest::ReadClassRootString(std::wstring(kClsidKey) + L"\\TypeLib", nullptr));
+    EXPECT_TRUE(zeptest::ClassRootKeyExists((std::wstring(kClsidKey) + L"\\Programmable").c_str()));
     EXPECT_EQ(L"{AAE25C9F-9C89-46AF-BAD7-A4F87E8D5600}",
-              ReadString(L"ZepBackend_Library.ZepUpdateInfoManager\\CLSID", nullptr));
+              zeptest::ReadClassRootString(L"ZepBackend_Library.ZepUpdateInfoManager\\CLSID", nullptr));
     EXPECT_EQ(L"ZepBackend_Library.ZepUpdateInfoManag.1",
-              ReadString(L"ZepBackend_Library.ZepUpdateInfoManager\\CurVer", nullptr));
-    EXPECT_EQ(L"ZepUpdateInfoManager Class", ReadString(L"ZepBackend_Library.ZepUpdateInfoManag.1", nullptr));
+              zeptest::ReadClassRootString(L"ZepBackend_Library.ZepUpdateInfoManager\\CurVer", nullptr));
+    EXPECT_EQ(L"ZepUpdateInfoManager Class", zeptest::ReadClassRootString(L"ZepBackend_Library.ZepUpdateInfoManag.1", nullptr));
     EXPECT_EQ(L"ZepBackend_Library.ZepSoftwareDownloadManager.1",
-              ReadString(L"ZepBackend_Library.ZepSoftwareDownloadManager\\CurVer", nullptr));
-    EXPECT_TRUE(KeyExists(kDownloadClsidKey));
-    EXPECT_EQ(L"ZepBackend_Library", ReadString(kAppIdKey, nullptr));
-    EXPECT_EQ(L"{1E567622-EE3E-4431-BAF7-46346CF4BF94}", ReadString(L"AppID\\ZepBackend_Library.DLL", L"AppID"));
-    EXPECT_TRUE(KeyExists((std::wstring(kTypeLibKey) + L"\\1.0\\0\\win64").c_str()));
-    EXPECT_TRUE(KeyExists(kInterfaceKey));
+              zeptest::ReadClassRootString(L"ZepBackend_Library.ZepSoftwareDownloadManager\\CurVer", nullptr));
+    EXPECT_TRUE(zeptest::ClassRootKeyExists(kDownloadClsidKey));
+    EXPECT_EQ(L"ZepBackend_Library", zeptest::ReadClassRootString(kAppIdKey, nullptr));
+    EXPECT_EQ(L"{1E567622-EE3E-4431-BAF7-46346CF4BF94}", zeptest::ReadClassRootString(L"AppID\\ZepBackend_Library.DLL", L"AppID"));
+    EXPECT_TRUE(zeptest::ClassRootKeyExists((std::wstring(kTypeLibKey) + L"\\1.0\\0\\win64").c_str()));
+    EXPECT_TRUE(zeptest::ClassRootKeyExists(kInterfaceKey));
 
     ASSERT_EQ(S_OK, m_library.Unregister());
     for (const wchar_t* pszGone :
          {kClsidKey, kDownloadClsidKey, kAppIdKey, L"AppID\\ZepBackend_Library.DLL", kTypeLibKey, kInterfaceKey,
           L"ZepBackend_Library.ZepUpdateInfoManager", L"ZepBackend_Library.ZepUpdateInfoManag.1",
           L"ZepBackend_Library.ZepSoftwareDownloadManager", L"ZepBackend_Library.ZepSoftwareDownloadManager.1"})
-        EXPECT_FALSE(KeyExists(pszGone)) << pszGone;
-    EXPECT_TRUE(KeyExists(L"AppID")) << "the AppID parent key is never removed";
-    EXPECT_TRUE(KeyExists(L"CLSID"));
+        EXPECT_FALSE(zeptest::ClassRootKeyExists(pszGone)) << pszGone;
+    EXPECT_TRUE(zeptest::ClassRootKeyExists(L"AppID")) << "the AppID parent key is never removed";
+    EXPECT_TRUE(zeptest::ClassRootKeyExists(L"CLSID"));
     EXPECT_EQ(S_OK, m_library.Unregister()) << "nothing left to remove is no failure";
 }
 
