@@ -3,8 +3,8 @@
 # Time of the download manager's CheckDownloadedFile (SHA-1 through the system's cryptographic
 # service, as the component does it) on a SIZE_MIB (256) file, against sha1sum on the very same
 # file in the same run. The file is random, served by a local HTTP server and downloaded
-# through the component first, since the component checks only what it downloaded. Prints
-# each run, the median and range of RUNS (5) runs of each and, last, the ratio of throughputs
+# through the component first, since the component checks only what it downloaded. The runs of
+# the two alternate. Prints each run, the median and range of RUNS (5) runs of each and, last, the ratio of throughputs
 # (above 1: the component is faster):
 #   CheckDownloadedFile/sha1sum: R.RRx
 set -eu
@@ -33,20 +33,39 @@ url=http://127.0.0.1:$port/big.bin
 for _ in $(seq 50); do curl -s -o /dev/null -r 0-0 "$url" && break; sleep 0.1; done
 
 winpath() { echo "Z:$1" | tr / '\\'; }
-"$repo/tools/with-wine-env.sh" "$build" "$repo/tools/wine-run.sh" "$exe" digest "$url" "$(winpath "$tmp/root")" \
-  "$mac" "$runs" > "$tmp/component.txt" || { cat "$tmp/component.txt" >&2; echo "digest: the component run failed" >&2; exit 1; }
 file=$tmp/root/bench/big.bin
-cmp -s "$tmp/www/big.bin" "$file" || { echo "digest: the downloaded file differs from the served one" >&2; exit 1; }
-: > "$tmp/sha1sum.txt"
-for _ in $(seq "$runs"); do
-  python3 - "$file" "$mac" >> "$tmp/sha1sum.txt" <<'PY'
+# One sha1sum run, timed from here: "sha1sum ms=<elapsed> result=<0|1>".
+sha1sum_run() {
+  python3 - "$file" "$mac" <<'PY'
 import subprocess, sys, time
 start = time.monotonic()
 out = subprocess.run(["sha1sum", sys.argv[1]], stdout=subprocess.PIPE, text=True, check=True).stdout
 ms = (time.monotonic() - start) * 1000
 print(f"sha1sum ms={ms:.1f} result={1 if out.split()[0] == sys.argv[2] else 0}")
 PY
+}
+# The component's runs and sha1sum's alternate, so that a change in the machine's load falls on
+# both alike.
+: > "$tmp/component.txt"
+: > "$tmp/sha1sum.txt"
+mkdir -p "$tmp/sync"
+wait_for() {
+  for _ in $(seq 2400); do [ -f "$1" ] && return 0; kill -0 "$component_pid" 2>/dev/null || break; sleep 0.05; done
+  [ -f "$1" ]
+}
+"$repo/tools/with-wine-env.sh" "$build" "$repo/tools/wine-run.sh" "$exe" digest "$url" "$(winpath "$tmp/root")" \
+  "$mac" "$runs" "$(winpath "$tmp/sync")" > "$tmp/exe.txt" 2>&1 &
+component_pid=$!
+wait_for "$tmp/sync/ready" && grep -q '^ready' "$tmp/sync/ready" || {
+  cat "$tmp/sync/ready" "$tmp/exe.txt" >&2 2>/dev/null; echo "digest: the component's download failed" >&2; exit 1; }
+cmp -s "$tmp/www/big.bin" "$file" || { echo "digest: the downloaded file differs from the served one" >&2; exit 1; }
+for i in $(seq 0 $((runs - 1))); do
+  touch "$tmp/sync/go$i"
+  wait_for "$tmp/sync/done$i" || { echo "digest: the component's run $i did not end" >&2; exit 1; }
+  cat "$tmp/sync/done$i" >> "$tmp/component.txt"
+  sha1sum_run >> "$tmp/sha1sum.txt"
 done
+wait "$component_pid" || { echo "digest: the component run failed" >&2; cat "$tmp/component.txt" >&2; exit 1; }
 
 python3 - "$tmp/component.txt" "$tmp/sha1sum.txt" "$size_mib" <<'PY'
 import statistics, sys

@@ -9,9 +9,11 @@
 // afterwards, so that repeated runs do not fill the prefix's internet cache. The component
 // pauses a fixed second before each transfer; "ms" leaves that second out ("total_ms" has it).
 //
-//   zep_dlbench.exe digest <url> <root> <mac> <runs>
-// Downloads the URL through the component, then times its CheckDownloadedFile <runs> times:
-// one line "digest ms=<elapsed> result=<0|1>" per run.
+//   zep_dlbench.exe digest <url> <root> <mac> <runs> <sync folder>
+// Downloads the URL through the component, then times its CheckDownloadedFile <runs> times.
+// Run i waits for the file "go<i>" in the sync folder and ends by writing "done<i>" there
+// with the line "digest ms=<elapsed> result=<0|1>", so that the caller can interleave its own
+// runs ("ready" is written after the download, "failed" instead when it failed).
 #include <windows.h>
 #include <wininet.h>
 
@@ -111,29 +113,46 @@ long CALLBACK OnStatus(DWORD_PTR, DWORD dwCode, DWORD_PTR dwValue, DWORD)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc == 6 && std::wstring(argv[1]) == L"digest")
+    if (argc == 7 && std::wstring(argv[1]) == L"digest")
     {
+        const std::wstring strSync = std::wstring(argv[6]) + L"\\";
+        auto writeLine = [&strSync](const std::wstring& strName, const std::string& strLine) {
+            const std::wstring strTemp = strSync + strName + L".tmp";
+            UniqueHandle file(::CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            DWORD cb = 0;
+            if (file)
+                ::WriteFile(file.Get(), strLine.data(), static_cast<DWORD>(strLine.size()), &cb, nullptr);
+            file.Reset();
+            ::MoveFileExW(strTemp.c_str(), (strSync + strName).c_str(), MOVEFILE_REPLACE_EXISTING);
+        };
         const HRESULT hrCom = ::CoInitialize(nullptr);
         IZepSoftwareDownloadManager* pManager = nullptr;
         HRESULT hr = ComponentDownload(argv[2], argv[3], &pManager);
         if (FAILED(hr))
         {
-            printf("digest download failed 0x%08lX\n", static_cast<unsigned long>(hr));
+            char szLine[64];
+            sprintf_s(szLine, "failed 0x%08lX\n", static_cast<unsigned long>(hr));
+            writeLine(L"ready", szLine);
             return 1;
         }
+        writeLine(L"ready", "ready\n");
         LARGE_INTEGER frequency, start, end;
         ::QueryPerformanceFrequency(&frequency);
         CScopedBstr bstrMac(argv[4]);
         int nFailures = 0;
         for (int i = 0, runs = _wtoi(argv[5]); i < runs; ++i)
         {
+            const std::wstring strGo = strSync + L"go" + std::to_wstring(i);
+            while (::GetFileAttributesW(strGo.c_str()) == INVALID_FILE_ATTRIBUTES)
+                ::Sleep(5);
             LONG lResult = -1;
             ::QueryPerformanceCounter(&start);
             hr = pManager->CheckDownloadedFile(bstrMac, &lResult);
             ::QueryPerformanceCounter(&end);
-            printf("digest ms=%.1f result=%ld\n", (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart,
-                   lResult);
-            fflush(stdout);
+            char szLine[64];
+            sprintf_s(szLine, "digest ms=%.1f result=%ld\n",
+                      (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart, lResult);
+            writeLine(L"done" + std::to_wstring(i), szLine);
             if (hr != S_OK || lResult != 1)
                 ++nFailures;
         }
