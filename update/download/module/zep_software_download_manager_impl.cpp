@@ -19,7 +19,9 @@ const size_t kMaxUrlChars = 4096;
 const DWORD kStartPauseMs = 1000;
 // Bytes of a partial file fetched again when it is resumed.
 const ULONGLONG kResumeOverlap = 65536;
-const DWORD kDigestBlockSize = 65536;
+// Each read costs a round trip to the system; at 1 MiB they no longer show next to the hashing
+// (64 KiB reads made the check about a tenth slower).
+const DWORD kDigestBlockSize = 1048576;
 const size_t kMd5Chars = 32;
 
 std::wstring BstrText(BSTR bstr) { return bstr ? std::wstring(bstr, ::SysStringLen(bstr)) : std::wstring(); }
