@@ -411,3 +411,32 @@ TEST_F(BackendModule, EachClassOffersItsEventsThroughOneConnectionPoint)
     }
     EXPECT_EQ(S_OK, m_library.CanUnloadNow());
 }
+
+TEST_F(BackendModule, DownloadManagerOfTheLibraryAnswers)
+{
+    ASSERT_TRUE(m_library.Loaded());
+    ComPtr<IZepSoftwareDownloadManager> manager;
+    ASSERT_EQ(S_OK, m_library.Create(CLSID_ZepSoftwareDownloadManager, nullptr, IID_PPV_ARGS(&manager)));
+    const wchar_t* const kNames[] = {L"GetDownloadProgressPercentage", L"DownloadSoftwareUpdate", L"AbortDownloading",
+                                     L"GetDownloadedFilePath", L"RemoveDownloadedFile", L"GetDownloadStatus",
+                                     L"CheckDownloadedFile"};
+    for (size_t i = 0; i < _countof(kNames); ++i)
+    {
+        LPOLESTR pszName = const_cast<LPOLESTR>(kNames[i]);
+        DISPID dispid = 0;
+        ASSERT_EQ(S_OK, manager->GetIDsOfNames(IID_NULL, &pszName, 1, LOCALE_USER_DEFAULT, &dispid)) << kNames[i];
+        EXPECT_EQ(static_cast<DISPID>(i + 1), dispid) << kNames[i];
+    }
+    LONG lStatus = -1, lResult = -1;
+    EXPECT_EQ(S_OK, manager->GetDownloadStatus(&lStatus, &lResult));
+    EXPECT_EQ(0, lStatus);
+    EXPECT_EQ(0, lResult);
+    EXPECT_EQ(S_FALSE, manager->AbortDownloading(nullptr));
+    CScopedBstr bstrPath, bstrEmpty(L"");
+    EXPECT_EQ(E_FAIL, manager->GetDownloadedFilePath(nullptr, bstrPath.Receive()));
+    LONG lMatch = 0;
+    EXPECT_EQ(S_OK, manager->CheckDownloadedFile(bstrEmpty, &lMatch));
+    EXPECT_EQ(1, lMatch);
+    manager.Reset();
+    EXPECT_EQ(S_OK, m_library.CanUnloadNow());
+}
