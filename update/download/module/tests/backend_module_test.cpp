@@ -7,12 +7,14 @@
 #include <wrl/client.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "common/com_init.h"
 #include "common/scoped_bstr.h"
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
+#include "update/download/tests/loopback_http_server.h"
 #include "zep_backend_library.h"
 
 using Microsoft::WRL::ComPtr;
@@ -439,4 +441,36 @@ TEST_F(BackendModule, DownloadManagerOfTheLibraryAnswers)
     EXPECT_EQ(1, lMatch);
     manager.Reset();
     EXPECT_EQ(S_OK, m_library.CanUnloadNow());
+}
+
+// A download manager released while its transfer hangs lets its worker finish later; the
+// library stays loaded until that worker has ended, even when its client has freed it.
+TEST(BackendModuleUnload, LibraryOutlivesItsClientUntilTheDetachedWorkerEnds)
+{
+    CComInitScope com;
+    zeptest::CLoopbackHttpServer server;
+    ASSERT_TRUE(server.Start());
+    zeptest::SRouteBehaviour stall;
+    stall.bStall = true;
+    server.SetRoute("/stall.bin", stall);
+    std::unique_ptr<CBackendLibrary> library(new CBackendLibrary());
+    ASSERT_TRUE(library->Loaded());
+    ComPtr<IZepSoftwareDownloadManager> manager;
+    ASSERT_EQ(S_OK, library->Create(CLSID_ZepSoftwareDownloadManager, nullptr, IID_PPV_ARGS(&manager)));
+    CScopedBstr bstrService(L"unload-test"), bstrUrl(server.Url("/stall.bin"));
+    ASSERT_EQ(S_OK, manager->DownloadSoftwareUpdate(bstrService, bstrUrl));
+    for (DWORD dwStart = ::GetTickCount(); server.Requests().empty() && ::GetTickCount() - dwStart < 10000;)
+        ::Sleep(20);
+    ASSERT_FALSE(server.Requests().empty());
+
+    manager.Reset();
+    EXPECT_EQ(S_OK, library->CanUnloadNow());
+    library.reset();
+    EXPECT_NE(nullptr, ::GetModuleHandleW(L"ZepBackend_Library.dll")) << "unloaded under a running worker";
+
+    server.Stop();
+    bool bUnloaded = false;
+    for (DWORD dwStart = ::GetTickCount(); !bUnloaded && ::GetTickCount() - dwStart < 20000; ::Sleep(50))
+        bUnloaded = ::GetModuleHandleW(L"ZepBackend_Library.dll") == nullptr;
+    EXPECT_TRUE(bUnloaded) << "the worker kept the library after it ended";
 }
