@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "common/com_object.h"
 #include "common/scoped_bstr.h"
 #include "common/testing/zeptest.h"
+#include "common/unique_resource.h"
 #include "update/download/download_codes.h"
 #include "update/download/module/zep_software_download_manager.h"
 #include "update/download/tests/download_test_util.h"
@@ -68,12 +71,14 @@ public:
                         {pParams->rgvarg[2].vt, pParams->rgvarg[1].vt, pParams->rgvarg[0].vt}, 0};
         if (m_pManager)
             m_pManager->GetDownloadProgressPercentage(nullptr, &event.ulPercentage);
+        std::function<void(const SEvent&)> handler;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_events.push_back(event);
+            handler = m_onEvent;
         }
-        if (onEvent)
-            onEvent(event);
+        if (handler)
+            handler(event);
         return S_OK;
     }
 
@@ -94,10 +99,16 @@ public:
     std::atomic<ULONG> m_cRef{1};
     std::atomic<int> m_cBadCalls{0};
     IZepSoftwareDownloadManager* m_pManager = nullptr;
-    std::function<void(const SEvent&)> onEvent;
+    // Called (on the worker thread) after each event is recorded.
+    void SetHandler(std::function<void(const SEvent&)> handler)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_onEvent = std::move(handler);
+    }
 
 private:
     mutable std::mutex m_mutex;
+    std::function<void(const SEvent&)> m_onEvent;
     std::vector<SEvent> m_events;
 };
 
@@ -116,7 +127,7 @@ protected:
     void TearDown() override
     {
         m_manager.Reset();
-        m_sink.onEvent = nullptr;
+        m_sink.SetHandler(nullptr);
         m_server.Stop();
         RemoveTree(m_strRoot);
     }
@@ -451,16 +462,16 @@ TEST_F(DownloadManager, AbortMidTransferThenRestartResumes)
     slow.nDripBytes = 16384;
     m_server.SetRoute("/big.bin", slow);
     Connect(m_sink);
-    HANDLE hHalf = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_sink.onEvent = [hHalf](const SEvent& e) {
+    // Shared with the handler, which the worker may still call after the test body.
+    const auto hHalf = std::make_shared<UniqueHandle>(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_sink.SetHandler([hHalf](const SEvent& e) {
         if (e.nType == eMsgDownloadProgress && e.dwSize >= 300000)
-            ::SetEvent(hHalf);
-    };
+            ::SetEvent(hHalf->Get());
+    });
     ASSERT_EQ(S_OK, Start(L"svc", "/big.bin"));
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hHalf, 20000));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hHalf->Get(), 20000));
     EXPECT_EQ(S_OK, m_manager->AbortDownloading(nullptr));
     EXPECT_EQ(0x80042202u, static_cast<DWORD>(WaitForEnd()));
-    ::CloseHandle(hHalf);
     LONG lStatus = 0, lResult = 0;
     EXPECT_EQ(S_OK, m_manager->GetDownloadStatus(&lStatus, &lResult));
     EXPECT_EQ(eMsgDownloadEnd, lStatus);
@@ -471,7 +482,7 @@ TEST_F(DownloadManager, AbortMidTransferThenRestartResumes)
     ASSERT_GT(cbPartial, 65536u);
     ASSERT_LT(cbPartial, kSize);
 
-    m_sink.onEvent = nullptr;
+    m_sink.SetHandler(nullptr);
     m_server.SetRoute("/big.bin", Generated(kSize, 21));
     m_server.ClearRequests();
     ASSERT_EQ(S_OK, Start(L"svc", "/big.bin"));
@@ -494,15 +505,15 @@ TEST_F(DownloadManager, NewDownloadReplacesTheRunningOne)
     m_server.SetRoute("/slow.bin", slow);
     m_server.SetRoute("/quick.bin", Generated(100000, 3));
     Connect(m_sink);
-    HANDLE hStarted = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_sink.onEvent = [hStarted](const SEvent& e) {
+    // Shared with the handler, which the worker may still call after the test body.
+    const auto hStarted = std::make_shared<UniqueHandle>(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_sink.SetHandler([hStarted](const SEvent& e) {
         if (e.nType == eMsgDownloadProgress)
-            ::SetEvent(hStarted);
-    };
+            ::SetEvent(hStarted->Get());
+    });
     ASSERT_EQ(S_OK, Start(L"one", "/slow.bin"));
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hStarted, 20000));
-    ::CloseHandle(hStarted);
-    m_sink.onEvent = nullptr;
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hStarted->Get(), 20000));
+    m_sink.SetHandler(nullptr);
     ASSERT_EQ(S_OK, Start(L"two", "/quick.bin"));
     ASSERT_EQ(0, WaitForEnd());
     EXPECT_EQ(m_strRoot + L"\\two\\quick.bin", DownloadedPath());
@@ -552,17 +563,17 @@ TEST_F(DownloadManager, DestroyedDuringATransfer)
     slow.nDripBytes = 4096;
     m_server.SetRoute("/slow.bin", slow);
     Connect(m_sink);
-    HANDLE hStarted = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_sink.onEvent = [hStarted](const SEvent& e) {
+    // Shared with the handler, which the worker may still call after the test body.
+    const auto hStarted = std::make_shared<UniqueHandle>(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_sink.SetHandler([hStarted](const SEvent& e) {
         if (e.nType == eMsgDownloadProgress)
-            ::SetEvent(hStarted);
-    };
+            ::SetEvent(hStarted->Get());
+    });
     ASSERT_EQ(S_OK, Start(L"svc", "/slow.bin"));
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hStarted, 20000));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hStarted->Get(), 20000));
     const DWORD dwStart = ::GetTickCount();
     m_manager.Reset();
     EXPECT_LT(::GetTickCount() - dwStart, 3000u);
-    ::CloseHandle(hStarted);
     const size_t cEvents = m_sink.Events().size();
     ::Sleep(300);
     EXPECT_EQ(cEvents, m_sink.Events().size()) << "events after the component went";
@@ -605,16 +616,18 @@ TEST_F(DownloadManager, CallsFromAnEventHandler)
     std::atomic<HRESULT> hrAbort{S_FALSE};
     IZepSoftwareDownloadManager* pManager = m_manager.Get();
     const std::wstring strUrl = m_server.Url("/slow.bin");
-    m_sink.onEvent = [&](const SEvent& e) {
+    m_sink.SetHandler([&](const SEvent& e) {
         if (e.nType == eMsgDownloadProgress && hrAbort.load() == S_FALSE)
         {
             CScopedBstr bstrService(L"svc"), bstrUrl(strUrl);
             hrRestart = pManager->DownloadSoftwareUpdate(bstrService, bstrUrl);
             hrAbort = pManager->AbortDownloading(bstrService);
         }
-    };
+    });
     ASSERT_EQ(S_OK, Start(L"svc", "/slow.bin"));
     EXPECT_EQ(0x80042202u, static_cast<DWORD>(WaitForEnd()));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_POSSIBLE_DEADLOCK), hrRestart.load());
     EXPECT_EQ(S_OK, hrAbort.load());
+    // The handler uses this body's locals: the component goes (and waits for its events) first.
+    m_manager.Reset();
 }
