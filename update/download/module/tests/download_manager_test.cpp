@@ -631,3 +631,40 @@ TEST_F(DownloadManager, CallsFromAnEventHandler)
     // The handler uses this body's locals: the component goes (and waits for its events) first.
     m_manager.Reset();
 }
+
+// Clients connect and disconnect on their thread while the worker raises events on its own.
+TEST_F(DownloadManager, SinksComeAndGoWhileEventsAreRaised)
+{
+    SRouteBehaviour drip = Generated(1000000, 14);
+    drip.dwDripMs = 5;
+    drip.nDripBytes = 4096;
+    m_server.SetRoute("/drip.bin", drip);
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(S_OK, m_manager.As(&container));
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID__IZepSoftwareDownloadManagerEvents, &point));
+    ASSERT_EQ(S_OK, Start(L"svc", "/drip.bin"));
+    CEventSink others[4];
+    LONG lStatus = 0, lResult = 0;
+    int cRounds = 0;
+    const DWORD dwStart = ::GetTickCount();
+    while (!(lStatus == eMsgDownloadEnd && PathKnown()) && ::GetTickCount() - dwStart < 30000)
+    {
+        DWORD cookies[4] = {};
+        for (size_t i = 0; i < 4; ++i)
+            ASSERT_EQ(S_OK, point->Advise(&others[i], &cookies[i]));
+        for (size_t i = 0; i < 4; ++i)
+            ASSERT_EQ(S_OK, point->Unadvise(cookies[(i + cRounds) % 4]));
+        ++cRounds;
+        m_manager->GetDownloadStatus(&lStatus, &lResult);
+    }
+    EXPECT_EQ(0, lResult);
+    EXPECT_GT(cRounds, 10);
+    size_t cEvents = 0;
+    for (CEventSink& sink : others)
+    {
+        EXPECT_EQ(1u, sink.m_cRef.load());
+        cEvents += sink.Events().size();
+    }
+    EXPECT_GT(cEvents, 0u) << "no event met a connected sink";
+}
