@@ -147,6 +147,7 @@ STDMETHODIMP CConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie)
     ComPtr<IUnknown> sink;
     if (FAILED(pUnkSink->QueryInterface(m_iid, reinterpret_cast<void**>(sink.GetAddressOf()))) || !sink)
         return CONNECT_E_CANNOTCONNECT;
+    CXLock lock(m_cs);
     try
     {
         m_sinks.emplace_back(m_dwNextCookie, sink);
@@ -161,12 +162,14 @@ STDMETHODIMP CConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie)
 
 STDMETHODIMP CConnectionPoint::Unadvise(DWORD dwCookie)
 {
+    // The sink may release the last reference to the object while it goes: after the lock.
+    ComPtr<IUnknown> going;
+    CXLock lock(m_cs);
     const auto it = std::find_if(m_sinks.begin(), m_sinks.end(),
                                  [dwCookie](const auto& entry) { return entry.first == dwCookie; });
     if (it == m_sinks.end())
         return CONNECT_E_NOCONNECTION;
-    // The sink may release the last reference to the object while it goes.
-    ComPtr<IUnknown> going = std::move(it->second);
+    going = std::move(it->second);
     m_sinks.erase(it);
     return S_OK;
 }
@@ -179,6 +182,7 @@ STDMETHODIMP CConnectionPoint::EnumConnections(IEnumConnections** ppEnum)
     try
     {
         std::vector<CONNECTDATA> items;
+        CXLock lock(m_cs);
         for (const auto& entry : m_sinks)
             items.push_back(CONNECTDATA{entry.second.Get(), entry.first});
         *ppEnum = new CEnumConnections(std::move(items));
@@ -189,11 +193,17 @@ STDMETHODIMP CConnectionPoint::EnumConnections(IEnumConnections** ppEnum)
 
 std::vector<ComPtr<IDispatch>> CConnectionPoint::DispatchSinks() const
 {
+    std::vector<ComPtr<IUnknown>> connected;
+    {
+        CXLock lock(m_cs);
+        for (const auto& entry : m_sinks)
+            connected.push_back(entry.second);
+    }
     std::vector<ComPtr<IDispatch>> sinks;
-    for (const auto& entry : m_sinks)
+    for (const auto& sink : connected)
     {
         ComPtr<IDispatch> dispatch;
-        if (SUCCEEDED(entry.second.As(&dispatch)))
+        if (SUCCEEDED(sink.As(&dispatch)))
             sinks.push_back(dispatch);
     }
     return sinks;

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/critical_section.h"
+
 class CConnectionPoint final : public IConnectionPoint
 {
 public:
@@ -30,11 +32,18 @@ public:
 
     const IID& EventInterface() const noexcept { return m_iid; }
     // The sinks connected now, as their dispatch interfaces, in the order they connected. A
-    // copy, so that a sink may disconnect while it is being called.
+    // copy, so that a sink may disconnect while it is being called. Safe from any thread (an
+    // object may raise its events on a worker thread while its clients connect and disconnect).
     std::vector<Microsoft::WRL::ComPtr<IDispatch>> DispatchSinks() const;
-    size_t SinkCount() const noexcept { return m_sinks.size(); }
+    size_t SinkCount() const noexcept
+    {
+        CXLock lock(m_cs);
+        return m_sinks.size();
+    }
 
 private:
+    // Guards the sink list and the next cookie; never held while a sink is called.
+    mutable CXCriticalSection m_cs;
     IConnectionPointContainer* m_pContainer;
     IID m_iid;
     DWORD m_dwNextCookie;

@@ -1,6 +1,8 @@
 #!/bin/bash
 # bench.sh [BUILD] [SIZE_MIB] [RUNS]
-# Throughput of CXHttpDownloader against a local nginx, in the same run as a bare WinINet read
+# Throughput of CXHttpDownloader and of a download through the software download manager
+# component (its worker thread, status notifications and events; its fixed one-second pause
+# before the transfer is left out) against a local nginx, in the same run as a bare WinINet read
 # loop (same request flags, same 16 KiB reads, same file writes) and as curl. Starts its own
 # nginx on a free loopback port with a configuration in a temporary folder, and stops it.
 # Prints the median of RUNS (5) runs of each, the ratios, and the CPU time of each client
@@ -95,16 +97,19 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 out_dl=$(winpath "$tmp/out/dl")
 out_raw=$(winpath "$tmp/out/raw.bin")
 out_nocache=$(winpath "$tmp/out/nocache.bin")
-mkdir -p "$tmp/out/dl"
+out_comp=$(winpath "$tmp/out/comp")
+mkdir -p "$tmp/out/dl" "$tmp/out/comp"
 
 cat > "$tmp/runs.sh" <<EOF
 set -u
 for i in \$(seq $runs); do
-  rm -f "$tmp/out/dl/big.bin" "$tmp/out/raw.bin" "$tmp/out/nocache.bin" "$tmp/out/curl.bin"
+  rm -f "$tmp/out/dl/big.bin" "$tmp/out/raw.bin" "$tmp/out/nocache.bin" "$tmp/out/curl.bin" "$tmp/out/comp/bench/big.bin"
   echo "downloader \$(python3 "$tmp/measure.py" "$repo/tools/wine-run.sh" "$exe" downloader "$url" "$out_dl")"
   cmp -s "$tmp/www/big.bin" "$tmp/out/dl/big.bin" || echo "mismatch downloader"
   echo "wininet \$(python3 "$tmp/measure.py" "$repo/tools/wine-run.sh" "$exe" wininet "$url" "$out_raw")"
   cmp -s "$tmp/www/big.bin" "$tmp/out/raw.bin" || echo "mismatch wininet"
+  echo "component \$(python3 "$tmp/measure.py" "$repo/tools/wine-run.sh" "$exe" component "$url" "$out_comp")"
+  cmp -s "$tmp/www/big.bin" "$tmp/out/comp/bench/big.bin" || echo "mismatch component"
   echo "wininet-nocache \$(python3 "$tmp/measure.py" "$repo/tools/wine-run.sh" "$exe" wininet-nocache "$url" "$out_nocache")"
   cmp -s "$tmp/www/big.bin" "$tmp/out/nocache.bin" || echo "mismatch wininet-nocache"
   echo "curl \$(python3 "$tmp/measure.py" curl -s -w "curl_s=%{time_total}" -o "$tmp/out/curl.bin" "$url")"
@@ -130,13 +135,16 @@ for line in open(path):
 med = {k: (statistics.median(w for w, _ in v), statistics.median(c for _, c in v)) for k, v in rows.items()}
 mib = size_mib
 print(f"download of {mib} MiB from a local nginx, median of {runs} runs (transfer time; CPU of the whole client)")
-names = {"downloader": "CXHttpDownloader", "wininet": "bare WinINet loop",
+names = {"downloader": "CXHttpDownloader", "component": "download manager", "wininet": "bare WinINet loop",
          "wininet-nocache": "bare loop, no cache copy", "curl": "curl"}
-for name in ("downloader", "wininet", "wininet-nocache", "curl"):
+for name in ("downloader", "component", "wininet", "wininet-nocache", "curl"):
     wall, cpu = med[name]
-    print(f"  {names[name]:<25} {wall:7.2f} s {mib / wall:7.1f} MiB/s   CPU {cpu:6.2f} s ({cpu / mib * 1024:5.2f} s/GiB)")
-dl, raw, curl = (mib / med[k][0] for k in ("downloader", "wininet", "curl"))
+    walls = [w for w, _ in rows[name]]
+    print(f"  {names[name]:<25} {wall:7.2f} s {mib / wall:7.1f} MiB/s   CPU {cpu:6.2f} s ({cpu / mib * 1024:5.2f} s/GiB)"
+          f"   range {min(walls):.2f}-{max(walls):.2f} s")
+dl, comp, raw, curl = (mib / med[k][0] for k in ("downloader", "component", "wininet", "curl"))
 print(f"  CXHttpDownloader / bare WinINet loop: {dl / raw:.2f}x  (goal >= 0.9x)")
+print(f"  download manager / bare WinINet loop: {comp / raw:.2f}x  (goal >= 0.9x)")
 print(f"  CXHttpDownloader / curl:              {dl / curl:.2f}x")
 print(f"  bare WinINet loop / curl:             {raw / curl:.2f}x")
 print(f"  CPU downloader / bare loop:           {med['downloader'][1] / med['wininet'][1]:.2f}x")

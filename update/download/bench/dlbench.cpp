@@ -4,8 +4,16 @@
 //   zep_dlbench.exe downloader <url> <folder>
 //   zep_dlbench.exe wininet <url> <file>
 //   zep_dlbench.exe wininet-nocache <url> <file>   (the same without WinINet's cache copy)
+//   zep_dlbench.exe component <url> <root>   (the download manager component, service "bench")
 // Prints "<mode> bytes=<n> ms=<elapsed> result=0x<hr>". The URL's cache entry is removed
-// afterwards, so that repeated runs do not fill the prefix's internet cache.
+// afterwards, so that repeated runs do not fill the prefix's internet cache. The component
+// pauses a fixed second before each transfer; "ms" leaves that second out ("total_ms" has it).
+//
+//   zep_dlbench.exe digest <url> <root> <mac> <runs> <sync folder>
+// Downloads the URL through the component, then times its CheckDownloadedFile <runs> times.
+// Run i waits for the file "go<i>" in the sync folder and ends by writing "done<i>" there
+// with the line "digest ms=<elapsed> result=<0|1>", so that the caller can interleave its own
+// runs ("ready" is written after the download, "failed" instead when it failed).
 #include <windows.h>
 #include <wininet.h>
 
@@ -13,7 +21,10 @@
 #include <string>
 #include <vector>
 
+#include "common/com_object.h"
+#include "common/scoped_bstr.h"
 #include "common/unique_resource.h"
+#include "update/download/module/zep_software_download_manager.h"
 #include "update/download/xhttp_downloader.h"
 
 namespace
@@ -62,6 +73,34 @@ HRESULT BareWinInet(const wchar_t* pszUrl, const wchar_t* pszFile, DWORD dwExtra
     return S_OK;
 }
 
+// Downloads through a fresh component into strRoot and waits for the worker to end; the
+// component lives on in pManager for what follows.
+HRESULT ComponentDownload(const wchar_t* pszUrl, const std::wstring& strRoot, IZepSoftwareDownloadManager** ppManager)
+{
+    CZepSoftwareDownloadManager::SetDownloadRootForTesting(strRoot);
+    HRESULT hr = ZepCreateAggregatable<CZepSoftwareDownloadManager>(nullptr, __uuidof(IZepSoftwareDownloadManager),
+                                                                    reinterpret_cast<void**>(ppManager));
+    if (FAILED(hr))
+        return hr;
+    IZepSoftwareDownloadManager* pManager = *ppManager;
+    CScopedBstr bstrService(L"bench"), bstrUrl(pszUrl);
+    hr = pManager->DownloadSoftwareUpdate(bstrService, bstrUrl);
+    if (FAILED(hr))
+        return hr;
+    // The worker has ended when the path appears (success) or the status carries a failure.
+    for (;;)
+    {
+        CScopedBstr bstrPath;
+        if (pManager->GetDownloadedFilePath(bstrService, bstrPath.Receive()) == S_OK)
+            return S_OK;
+        LONG lStatus = 0, lResult = 0;
+        pManager->GetDownloadStatus(&lStatus, &lResult);
+        if (lStatus == eMsgDownloadEnd && lResult != 0)
+            return lResult;
+        ::Sleep(1);
+    }
+}
+
 ULONGLONG g_ullProgress = 0;
 
 long CALLBACK OnStatus(DWORD_PTR, DWORD dwCode, DWORD_PTR dwValue, DWORD)
@@ -74,9 +113,59 @@ long CALLBACK OnStatus(DWORD_PTR, DWORD dwCode, DWORD_PTR dwValue, DWORD)
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc == 7 && std::wstring(argv[1]) == L"digest")
+    {
+        const std::wstring strSync = std::wstring(argv[6]) + L"\\";
+        auto writeLine = [&strSync](const std::wstring& strName, const std::string& strLine) {
+            const std::wstring strTemp = strSync + strName + L".tmp";
+            UniqueHandle file(::CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            DWORD cb = 0;
+            if (file)
+                ::WriteFile(file.Get(), strLine.data(), static_cast<DWORD>(strLine.size()), &cb, nullptr);
+            file.Reset();
+            ::MoveFileExW(strTemp.c_str(), (strSync + strName).c_str(), MOVEFILE_REPLACE_EXISTING);
+        };
+        const HRESULT hrCom = ::CoInitialize(nullptr);
+        IZepSoftwareDownloadManager* pManager = nullptr;
+        HRESULT hr = ComponentDownload(argv[2], argv[3], &pManager);
+        if (FAILED(hr))
+        {
+            char szLine[64];
+            sprintf_s(szLine, "failed 0x%08lX\n", static_cast<unsigned long>(hr));
+            writeLine(L"ready", szLine);
+            return 1;
+        }
+        writeLine(L"ready", "ready\n");
+        LARGE_INTEGER frequency, start, end;
+        ::QueryPerformanceFrequency(&frequency);
+        CScopedBstr bstrMac(argv[4]);
+        int nFailures = 0;
+        for (int i = 0, runs = _wtoi(argv[5]); i < runs; ++i)
+        {
+            const std::wstring strGo = strSync + L"go" + std::to_wstring(i);
+            while (::GetFileAttributesW(strGo.c_str()) == INVALID_FILE_ATTRIBUTES)
+                ::Sleep(5);
+            LONG lResult = -1;
+            ::QueryPerformanceCounter(&start);
+            hr = pManager->CheckDownloadedFile(bstrMac, &lResult);
+            ::QueryPerformanceCounter(&end);
+            char szLine[64];
+            sprintf_s(szLine, "digest ms=%.1f result=%ld\n",
+                      (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart, lResult);
+            writeLine(L"done" + std::to_wstring(i), szLine);
+            if (hr != S_OK || lResult != 1)
+                ++nFailures;
+        }
+        pManager->Release();
+        ::DeleteUrlCacheEntryW(argv[2]);
+        if (SUCCEEDED(hrCom))
+            ::CoUninitialize();
+        return nFailures == 0 ? 0 : 1;
+    }
     if (argc != 4)
     {
-        fprintf(stderr, "usage: zep_dlbench downloader|wininet|wininet-nocache <url> <folder|file>\n");
+        fprintf(stderr, "usage: zep_dlbench downloader|wininet|wininet-nocache|component <url> <folder|file|root>\n"
+                        "       zep_dlbench digest <url> <root> <mac> <runs>\n");
         return 2;
     }
     const std::wstring strMode = argv[1];
@@ -108,9 +197,29 @@ int wmain(int argc, wchar_t** argv)
     {
         hr = BareWinInet(argv[2], argv[3], INTERNET_FLAG_NO_CACHE_WRITE, ullBytes);
     }
+    else if (strMode == L"component")
+    {
+        IZepSoftwareDownloadManager* pManager = nullptr;
+        hr = ComponentDownload(argv[2], argv[3], &pManager);
+        if (pManager)
+        {
+            CScopedBstr bstrPath;
+            if (pManager->GetDownloadedFilePath(nullptr, bstrPath.Receive()) == S_OK)
+            {
+                WIN32_FILE_ATTRIBUTE_DATA data = {};
+                if (::GetFileAttributesExW(bstrPath, GetFileExInfoStandard, &data))
+                    ullBytes = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            }
+            pManager->Release();
+        }
+    }
     ::QueryPerformanceCounter(&end);
-    const double dMs = (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
-    printf("%ls bytes=%llu ms=%.1f result=0x%08lX\n", strMode.c_str(), ullBytes, dMs,
+    double dMs = (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
+    const double dTotalMs = dMs;
+    // The component's fixed pause before its transfer is no part of the transfer.
+    if (strMode == L"component")
+        dMs -= 1000.0;
+    printf("%ls bytes=%llu ms=%.1f total_ms=%.1f result=0x%08lX\n", strMode.c_str(), ullBytes, dMs, dTotalMs,
            static_cast<unsigned long>(hr));
     ::DeleteUrlCacheEntryW(argv[2]);
     if (SUCCEEDED(hrCom))

@@ -1,12 +1,16 @@
 #pragma once
-// The software download manager component (class ZepSoftwareDownloadManager). Its interface
-// and events are in the type library; the methods answer E_NOTIMPL until the download side
-// joins the library.
+// The software download manager component (class ZepSoftwareDownloadManager): the dual
+// interface IZepSoftwareDownloadManager over one CZepSoftwareDownloadManagerImpl, and the
+// StatusChanged event, raised on the download's worker thread.
 #include <windows.h>
+
+#include <memory>
+#include <string>
 
 #include "common/com_object.h"
 #include "common/connection_point.h"
 #include "common/dispatch_impl.h"
+#include "update/download/module/zep_software_download_manager_impl.h"
 #include "zep_backend_library.h"
 
 class CZepSoftwareDownloadManager final : public CDispatchImpl<IZepSoftwareDownloadManager>,
@@ -16,6 +20,8 @@ class CZepSoftwareDownloadManager final : public CDispatchImpl<IZepSoftwareDownl
 public:
     explicit CZepSoftwareDownloadManager(IUnknown* pUnkOuter) noexcept;
 
+    // Creates the implementation (E_OUTOFMEMORY) and becomes its event function.
+    HRESULT FinalConstruct();
     HRESULT InternalQueryInterface(REFIID riid, void** ppv);
     ZEP_IMPLEMENT_AGGREGATABLE_IUNKNOWN();
 
@@ -27,8 +33,16 @@ public:
     STDMETHODIMP GetDownloadStatus(LONG* pStatus, LONG* pResult) override;
     STDMETHODIMP CheckDownloadedFile(BSTR bstrMac, LONG* pResult) override;
 
+    // The implementation's download root; tests point it elsewhere before creating objects.
+    static void SetDownloadRootForTesting(const std::wstring& strFolder);
+    // How long the component's end waits for a running download to stop.
+    static const DWORD kShutdownWaitMs = 5000;
+
 private:
-    ~CZepSoftwareDownloadManager() override = default;
+    ~CZepSoftwareDownloadManager() override;
+    static void FireStatusChanged(void* pContext, int nType, DWORD dwSize, HRESULT hrResult);
 
     CConnectionPoint m_cpEvents;
+    // Shared with the worker thread, which may outlive the component.
+    std::shared_ptr<CZepSoftwareDownloadManagerImpl> m_impl;
 };

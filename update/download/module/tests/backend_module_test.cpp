@@ -7,6 +7,7 @@
 #include <wrl/client.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "common/com_init.h"
@@ -14,6 +15,7 @@
 #include "common/testing/zeptest.h"
 #include "common/testing/com_server_module.h"
 #include "common/unique_resource.h"
+#include "update/download/tests/loopback_http_server.h"
 #include "zep_backend_library.h"
 
 using Microsoft::WRL::ComPtr;
@@ -375,4 +377,65 @@ TEST_F(BackendModule, EachClassOffersItsEventsThroughOneConnectionPoint)
         EXPECT_EQ(S_FALSE, m_library.CanUnloadNow());
     }
     EXPECT_EQ(S_OK, m_library.CanUnloadNow());
+}
+
+TEST_F(BackendModule, DownloadManagerOfTheLibraryAnswers)
+{
+    ASSERT_TRUE(m_library.Loaded());
+    ComPtr<IZepSoftwareDownloadManager> manager;
+    ASSERT_EQ(S_OK, m_library.Create(CLSID_ZepSoftwareDownloadManager, nullptr, IID_PPV_ARGS(&manager)));
+    const wchar_t* const kNames[] = {L"GetDownloadProgressPercentage", L"DownloadSoftwareUpdate", L"AbortDownloading",
+                                     L"GetDownloadedFilePath", L"RemoveDownloadedFile", L"GetDownloadStatus",
+                                     L"CheckDownloadedFile"};
+    for (size_t i = 0; i < _countof(kNames); ++i)
+    {
+        LPOLESTR pszName = const_cast<LPOLESTR>(kNames[i]);
+        DISPID dispid = 0;
+        ASSERT_EQ(S_OK, manager->GetIDsOfNames(IID_NULL, &pszName, 1, LOCALE_USER_DEFAULT, &dispid)) << kNames[i];
+        EXPECT_EQ(static_cast<DISPID>(i + 1), dispid) << kNames[i];
+    }
+    LONG lStatus = -1, lResult = -1;
+    EXPECT_EQ(S_OK, manager->GetDownloadStatus(&lStatus, &lResult));
+    EXPECT_EQ(0, lStatus);
+    EXPECT_EQ(0, lResult);
+    EXPECT_EQ(S_FALSE, manager->AbortDownloading(nullptr));
+    CScopedBstr bstrPath, bstrEmpty(L"");
+    EXPECT_EQ(E_FAIL, manager->GetDownloadedFilePath(nullptr, bstrPath.Receive()));
+    LONG lMatch = 0;
+    EXPECT_EQ(S_OK, manager->CheckDownloadedFile(bstrEmpty, &lMatch));
+    EXPECT_EQ(1, lMatch);
+    manager.Reset();
+    EXPECT_EQ(S_OK, m_library.CanUnloadNow());
+}
+
+// A download manager released while its transfer hangs lets its worker finish later; the
+// library stays loaded until that worker has ended, even when its client has freed it.
+TEST(BackendModuleUnload, LibraryOutlivesItsClientUntilTheDetachedWorkerEnds)
+{
+    CComInitScope com;
+    zeptest::CLoopbackHttpServer server;
+    ASSERT_TRUE(server.Start());
+    zeptest::SRouteBehaviour stall;
+    stall.bStall = true;
+    server.SetRoute("/stall.bin", stall);
+    std::unique_ptr<CBackendLibrary> library(new CBackendLibrary());
+    ASSERT_TRUE(library->Loaded());
+    ComPtr<IZepSoftwareDownloadManager> manager;
+    ASSERT_EQ(S_OK, library->Create(CLSID_ZepSoftwareDownloadManager, nullptr, IID_PPV_ARGS(&manager)));
+    CScopedBstr bstrService(L"unload-test"), bstrUrl(server.Url("/stall.bin"));
+    ASSERT_EQ(S_OK, manager->DownloadSoftwareUpdate(bstrService, bstrUrl));
+    for (DWORD dwStart = ::GetTickCount(); server.Requests().empty() && ::GetTickCount() - dwStart < 10000;)
+        ::Sleep(20);
+    ASSERT_FALSE(server.Requests().empty());
+
+    manager.Reset();
+    EXPECT_EQ(S_OK, library->CanUnloadNow());
+    library.reset();
+    EXPECT_NE(nullptr, ::GetModuleHandleW(L"ZepBackend_Library.dll")) << "unloaded under a running worker";
+
+    server.Stop();
+    bool bUnloaded = false;
+    for (DWORD dwStart = ::GetTickCount(); !bUnloaded && ::GetTickCount() - dwStart < 20000; ::Sleep(50))
+        bUnloaded = ::GetModuleHandleW(L"ZepBackend_Library.dll") == nullptr;
+    EXPECT_TRUE(bUnloaded) << "the worker kept the library after it ended";
 }
