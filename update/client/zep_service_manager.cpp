@@ -9,6 +9,7 @@
 #include "common/product_keys.h"
 #include "common/registry.h"
 #include "update/client/client_log.h"
+#include "update/client/package_digest.h"
 #include "update/client/res/client_res_ids.h"
 #include "update/client/service_status.h"
 #include "update/info/four_part_version.h"
@@ -593,6 +594,9 @@ HRESULT CZepServiceManager::DownloadPackage(CServiceRun& run)
     RETURN_IF_FAILED(static_cast<HRESULT>(lResult));
     // A window closed by the user is a canceled download, whatever the manager last said.
     RETURN_HR_IF(ZEP_E_DOWNLOAD_CANCELED, m_bClosedByUser);
+    long lIgnored = 0;
+    CClientMethodLog log(L"CZepServiceManager::Execute", &lIgnored);
+    log.TracePrintf(L"Download status is OK");
     return S_OK;
 }
 
@@ -668,9 +672,19 @@ HRESULT CZepServiceManager::VerifyAndInstall(CServiceRun& run)
     const ULONGLONG ullSize = static_cast<ULONGLONG>(size.QuadPart);
     RETURN_HR_IF(ZEP_E_FILE_TOO_LONG, ullSize >= 0x100000000ULL || ullSize > m_ullTotalSize);
     RETURN_HR_IF(ZEP_E_FILE_TOO_SHORT, ullSize < m_ullTotalSize);
-    long lDigestOk = 0;
-    RETURN_IF_FAILED(m_download->CheckDownloadedFile(run.newInfo.m_stDownloadSoftwareInfos[0].m_bstrMac, &lDigestOk));
-    RETURN_HR_IF(ZEP_E_DIGEST_MISMATCH, !lDigestOk);
+    {
+        long lIgnored = 0;
+        CClientMethodLog log(L"CZepServiceManager::Execute", &lIgnored);
+        log.TracePrintf(L"Size is OK");
+    }
+    // Digested through the handle held since the size check, not by path: the download
+    // manager's own check would read whatever the path names by then.
+    bool bDigestOk = false;
+    RETURN_IF_FAILED(PackageDigestMatches(run.package.Get(), run.newInfo.m_stDownloadSoftwareInfos[0].m_bstrMac, bDigestOk));
+    RETURN_HR_IF(ZEP_E_DIGEST_MISMATCH, !bDigestOk);
+    long lIgnored = 0;
+    CClientMethodLog log(L"CZepServiceManager::Execute", &lIgnored);
+    log.TracePrintf(L"Hash check is OK");
 
     if (m_nCategoryKind != 1)
     {

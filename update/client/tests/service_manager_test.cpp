@@ -10,6 +10,7 @@
 #include "update/client/service_status.h"
 #include "update/client/tests/fake_components.h"
 #include "update/client/zep_service_manager.h"
+#include "update/info/info_file_format.h"
 
 namespace
 {
@@ -82,10 +83,18 @@ protected:
         return strValue;
     }
 
+    static std::wstring Md5(const std::string& content)
+    {
+        std::wstring strHex;
+        EXPECT_EQ(S_OK, InfoFileFormat::HashHex(CALG_MD5, reinterpret_cast<const BYTE*>(content.data()), content.size(), strHex));
+        return strHex;
+    }
+    // The package as downloaded, announced with its size and its MD5 digest.
     void WritePackage(const std::string& content, size_t cbAnnounced)
     {
         ASSERT_TRUE(zeptest::WriteFileBytes(m_download.m_strPath, content.data(), content.size()));
         m_info.m_dwSize = static_cast<ULONG>(cbAnnounced);
+        m_info.m_strMac = Md5(content);
     }
 
     void SetPlayer(int nPlayers, const wchar_t* pszReturnDelayMs = L"200")
@@ -200,7 +209,8 @@ struct PackageCase
 {
     const char* pszName;
     size_t cbAnnounced;
-    bool bDigestOk;
+    const char* pszMacOf;  // the content the announced digest belongs to; null: the package
+    bool bUpperCase;
     HRESULT hrExpected;
     const wchar_t* pszStatus;
 };
@@ -209,28 +219,32 @@ TEST_F(ServiceManagerTest, PackageChecks)
 {
     const std::string content = "MZ tiny installer";
     const PackageCase kCases[] = {
-        {"one byte short", content.size() + 1, true, ZEP_E_FILE_TOO_SHORT, L"43"},
-        {"one byte long", content.size() - 1, true, ZEP_E_FILE_TOO_LONG, L"43"},
-        {"digest mismatch", content.size(), false, ZEP_E_DIGEST_MISMATCH, L"44"},
-        {"installed", content.size(), true, S_OK, L"00"},
+        {"one byte short", content.size() + 1, nullptr, false, ZEP_E_FILE_TOO_SHORT, L"43"},
+        {"one byte long", content.size() - 1, nullptr, false, ZEP_E_FILE_TOO_LONG, L"43"},
+        {"digest of other content", content.size(), "MZ tiny installeR", false, ZEP_E_DIGEST_MISMATCH, L"44"},
+        {"digest in upper case", content.size(), nullptr, true, ZEP_E_DIGEST_MISMATCH, L"44"},
+        {"installed", content.size(), nullptr, false, S_OK, L"00"},
     };
     for (const PackageCase& c : kCases)
     {
         SCOPED_TRACE(c.pszName);
         m_gui.m_errors.clear();
         m_started.clear();
-        m_download.m_bDigestOk = c.bDigestOk;
         WritePackage(content, c.cbAnnounced);
+        if (c.pszMacOf)
+            m_info.m_strMac = Md5(c.pszMacOf);
+        if (c.bUpperCase)
+            CharUpperW(&m_info.m_strMac[0]);
         EXPECT_EQ(std::vector<HRESULT>{c.hrExpected}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
         EXPECT_EQ(c.pszStatus, Value(L"TVK", L"LastUpdateStatus"));
-        EXPECT_EQ(std::vector<std::wstring>{m_info.m_strUrl}, std::vector<std::wstring>{m_download.m_urls.back()});
+        ASSERT_FALSE(m_download.m_urls.empty());
+        EXPECT_EQ(m_info.m_strUrl, m_download.m_urls.back());
         if (c.hrExpected == S_OK)
         {
             EXPECT_EQ(std::vector<std::wstring>{m_download.m_strPath}, m_started);
             EXPECT_FALSE(m_bWritableWhileStarting);
             EXPECT_EQ(L"CLOSE", Value(L"TVK", L"PollingStatus"));
             EXPECT_TRUE(m_gui.m_errors.empty());
-            EXPECT_EQ(L"mac", m_download.m_strCheckedMac);
         }
         else
         {
