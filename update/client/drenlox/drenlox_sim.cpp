@@ -14,6 +14,8 @@
 #include <cwchar>
 #include <string>
 
+#include "update/client/drenlox/drenlox_state.h"
+
 namespace
 {
 const wchar_t kBus[] = L"Bus";
@@ -32,14 +34,7 @@ static_assert(sizeof(DeviceRecord) == 616, "the record is 616 bytes");
 
 std::wstring StatePath()
 {
-    wchar_t szPath[MAX_PATH * 2] = {};
-    const DWORD cch = ::GetEnvironmentVariableW(L"DRENLOX_PLAYER_STATE", szPath, _countof(szPath));
-    if (cch > 0 && cch < _countof(szPath))
-        return szPath;
-    wchar_t szData[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, szData)))
-        return std::wstring();
-    return std::wstring(szData) + L"\\Drenlox Simulator\\player.ini";
+    return DrenloxStatePath();
 }
 
 std::wstring ReadText(const wchar_t* pszSection, const wchar_t* pszKey, const wchar_t* pszDefault = L"")
