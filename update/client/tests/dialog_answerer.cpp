@@ -5,6 +5,8 @@
 namespace
 {
 const int kDetailControlId = 11005;
+// Progress windows close themselves; a person watches them.
+const int kProgressBarId = 11002;
 
 std::wstring WindowText(HWND hwnd)
 {
@@ -79,6 +81,8 @@ void CDialogAnswerer::Loop()
                 if (std::find(m_answered.begin(), m_answered.end(), hwnd) != m_answered.end())
                     continue;
             }
+            if (::GetDlgItem(hwnd, kProgressBarId))
+                continue;
             // Let it finish opening, as a person reads before pressing.
             ::Sleep(200);
             SSeen seen;

@@ -4,8 +4,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <wrl/client.h>
+
 #include <string>
 #include <vector>
+
+#include "common/com_init.h"
+#include "update/info/info_file_format.h"
+#include "zep_backend_library.h"
 
 #include "common/product_keys.h"
 #include "common/registry.h"
@@ -131,6 +137,34 @@ protected:
         return c;
     }
 
+    // Whether the registered download manager downloads yet (an unfinished one answers
+    // E_NOTIMPL to everything).
+    static bool DownloadManagerWorks()
+    {
+        CComInitScope com;
+        zeptest::CRegistrySandboxSuspension real;
+        Microsoft::WRL::ComPtr<IZepSoftwareDownloadManager> manager;
+        if (FAILED(::CoCreateInstance(CLSID_ZepSoftwareDownloadManager, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_PPV_ARGS(&manager))))
+            return false;
+        LONG lStatus = 0, lResult = 0;
+        return manager->GetDownloadStatus(&lStatus, &lResult) != E_NOTIMPL;
+    }
+    // Serves a file's bytes as a package; its Package element for the information file.
+    std::string ServePackage(const std::string& strPath, const std::string& strBytes, const std::string& strId,
+                             const std::string& strVersion)
+    {
+        zeptest::SRouteBehaviour route;
+        route.strBody = strBytes;
+        m_server.SetRoute(strPath, route);
+        std::wstring strMd5;
+        EXPECT_EQ(S_OK, InfoFileFormat::HashHex(CALG_MD5, reinterpret_cast<const BYTE*>(strBytes.data()),
+                                                strBytes.size(), strMd5));
+        return "<Package ID=\"" + strId + "\" Version=\"" + strVersion + "\" URI=\"" +
+               WideToUtf8(m_server.Url(strPath)) + "\" MAC=\"" + WideToUtf8(strMd5) + "\" Size=\"" +
+               std::to_string(strBytes.size()) + "\"/>";
+    }
+
     zeptest::CLoopbackHttpServer m_server;
 };
 
@@ -211,5 +245,61 @@ TEST_F(QuentaProcess, DeclinedNoticeLeavesNoMarker)
     ASSERT_EQ(1u, seen.size());
     EXPECT_TRUE(seen[0].bConfirmation);
     EXPECT_EQ(L"(missing)", RealRegistryRead(std::wstring(kEndKey) + L"\\MDInfo", nullptr));
+}
+TEST_F(QuentaProcess, PcSoftwareUpdateIsDownloadedCheckedAndInstalled)
+{
+    if (!DownloadManagerWorks())
+        GTEST_SKIP() << "the registered download manager does not download yet";
+    std::string installer;
+    ASSERT_TRUE(zeptest::ReadFileBytes(zeptest::ExeDir() + L"quenta_test_installer.exe", installer));
+    const std::string strPackage = ServePackage("/packages/setup.exe", installer, "Velomar Launcher", "2.0.0.0");
+    Publish("PP001", "TVK", Body("Velomar Launcher", "2.0.0.0", strPackage));
+    const std::wstring strLog = zeptest::TestTempDir() + L"installer.log";
+    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", strLog.c_str());
+    std::vector<CDialogAnswerer::SSeen> seen;
+    ASSERT_TRUE(RunClient(std::wstring(L" /M AUTO ") + kLauncherBlock, IDOK, seen, 120000));
+    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", nullptr);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(seen[0].bConfirmation);
+    std::string log;
+    for (int i = 0; i < 100 && !zeptest::ReadFileBytes(strLog, log); ++i)
+        ::Sleep(100);
+    EXPECT_NE(std::string::npos, log.find("setup.exe")) << log;
+    EXPECT_EQ(L"00", RealRegistryRead(std::wstring(kClientKey) + L"\\TVK", L"LastUpdateStatus"));
+    // The server keeps polling open ("open" service status), so the mode is kept, not closed.
+    EXPECT_EQ(L"AUTO", RealRegistryRead(std::wstring(kClientKey) + L"\\TVK", L"PollingStatus"));
+}
+
+TEST_F(QuentaProcess, PlayerFirmwareIsUpdated)
+{
+    if (!DownloadManagerWorks())
+        GTEST_SKIP() << "the registered download manager does not download yet";
+    const std::wstring strState = zeptest::TestTempDir() + L"player.ini";
+    const std::wstring strStorage = zeptest::TestTempDir() + L"storage";
+    ::CreateDirectoryW(strStorage.c_str(), nullptr);
+    for (const auto& kv : std::vector<std::pair<const wchar_t*, std::wstring>>{
+             {L"Word0", L"1"}, {L"Word1", L"417"}, {L"DeviceId", L"QXB417-000123"}, {L"ServiceId", L"QXB417FW"},
+             {L"FirmwareVersion", L"1.0.0.0"}, {L"Model", L"QX B417"}, {L"Storage", strStorage},
+             {L"ReturnDelayMs", L"2000"}})
+        ::WritePrivateProfileStringW(L"Player", kv.first, kv.second.c_str(), strState.c_str());
+    ::WritePrivateProfileStringW(L"Bus", L"Players", L"1", strState.c_str());
+    const std::string strImage = "VELOMAR-FIRMWARE 2.0.0.0\r\nsimulated image";
+    const std::string strPackage = ServePackage("/packages/fw.upg", strImage, "QXB417 Firmware", "2.0.0.0");
+    Publish("PA001", "QXB417FW",
+            "<InformationFile Noop=\"false\"><ApplyConditions><ApplyCondition Force=\"true\"><Rules>"
+            "<Rule Type=\"System\" Key=\"FirmwareVersion\" Value=\"2.0.0.0\" Operator=\"LessThan\"/></Rules>"
+            "<Descriptions DefaultLang=\"en\"><Description Lang=\"en\">Firmware 2.0.</Description></Descriptions>"
+            "<Distributions>" + strPackage + "</Distributions></ApplyCondition></ApplyConditions>"
+            "<ControlConditions DefaultServiceStatus=\"open\"/></InformationFile>");
+    std::vector<CDialogAnswerer::SSeen> seen;
+    ASSERT_TRUE(RunClient(L" /M MANUAL  /C PA001 /S VLFW /N \"QX-B417\" /E 0.00 /F UPDATE", IDOK, seen, 120000));
+    wchar_t szVersion[32] = {};
+    ::GetPrivateProfileStringW(L"Player", L"FirmwareVersion", L"", szVersion, 32, strState.c_str());
+    EXPECT_STREQ(L"2.0.0.0", szVersion);
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_TRUE(seen[0].bConfirmation);
+    EXPECT_FALSE(seen[1].bConfirmation);
+    EXPECT_EQ(L"00",
+              RealRegistryRead(std::wstring(kClientKey) + L"\\QXB417FW\\QXB417-000123", L"LastUpdateStatus"));
 }
 }  // namespace
