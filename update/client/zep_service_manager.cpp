@@ -577,7 +577,11 @@ HRESULT CZepServiceManager::DownloadPackage(CServiceRun& run)
     const HRESULT hrWindow = m_gui->ShowDownloadProgressBar(m_bstrServiceId);
     long lClosed = 0;
     if (SUCCEEDED(m_gui->IsDownloadCanceled(m_bstrServiceId, &lClosed)) && lClosed)
+    {
+        // Closing the window ends the download too (it keeps its partial file for resuming).
         m_bClosedByUser = TRUE;
+        m_download->AbortDownloading(m_bstrServiceId);
+    }
     if (FAILED(hrWindow))
     {
         // Without the window nothing tells the monitor to stop: stop the download for it.

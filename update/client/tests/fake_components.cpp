@@ -34,6 +34,8 @@ STDMETHODIMP CFakeGui::ShowUpdateConfirmationWindow(ZEP_UPDATED_INFO* pInfo, ULO
 STDMETHODIMP CFakeGui::ShowDownloadProgressBar(BSTR)
 {
     ++m_nDownloadWindows;
+    if (m_bUserClosesDownload)
+        return S_OK;
     // Modal until the client's monitor closes it.
     return ::WaitForSingleObject(m_downloadClosed.Get(), 20000) == WAIT_OBJECT_0 ? S_OK : E_FAIL;
 }

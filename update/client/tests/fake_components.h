@@ -55,7 +55,7 @@ public:
     STDMETHODIMP ShowDownloadProgressBar(BSTR) override;
     STDMETHODIMP IsDownloadCanceled(BSTR, LONG* p) override
     {
-        *p = 0;
+        *p = m_bUserClosesDownload ? 1 : 0;
         return S_OK;
     }
     STDMETHODIMP CloseDownloadProgressBar(BSTR) override;
@@ -75,6 +75,8 @@ public:
     STDMETHODIMP CloseUpdateProgressBar(BSTR) override;
 
     ULONG m_ulAnswer = 1;
+    // The person closes the download window at once.
+    bool m_bUserClosesDownload = false;
     std::function<void()> m_onConfirm;
     int m_nConfirmations = 0;
     std::wstring m_strConfirmedApp;
@@ -155,7 +157,11 @@ public:
         return S_OK;
     }
     STDMETHODIMP DownloadSoftwareUpdate(BSTR, BSTR bstrUrl) override;
-    STDMETHODIMP AbortDownloading(BSTR) override { return S_OK; }
+    STDMETHODIMP AbortDownloading(BSTR) override
+    {
+        ++m_nAborted;
+        return S_OK;
+    }
     STDMETHODIMP GetDownloadedFilePath(BSTR, BSTR* p) override;
     STDMETHODIMP RemoveDownloadedFile(BSTR, BSTR) override
     {
@@ -176,4 +182,5 @@ public:
     std::vector<std::wstring> m_urls;
     std::wstring m_strCheckedMac;
     int m_nRemoved = 0;
+    int m_nAborted = 0;
 };

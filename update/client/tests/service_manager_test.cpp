@@ -259,6 +259,44 @@ TEST_F(ServiceManagerTest, PackageChecks)
     EXPECT_EQ(1, m_lastCheckVersion[2]);
 }
 
+TEST_F(ServiceManagerTest, DownloadOutcomes)
+{
+    const struct
+    {
+        const char* pszName;
+        bool bUserCloses;
+        HRESULT hrManager;
+        HRESULT hrExpected;
+        const wchar_t* pszStatus;
+        bool bFileRemoved;
+    } kCases[] = {
+        // A canceled download and a network failure keep the partial file for resuming.
+        {"closed by the user", true, S_OK, ZEP_E_DOWNLOAD_CANCELED, L"45", false},
+        {"network failure", false, (HRESULT)0x80043302L, (HRESULT)0x80043302L, L"90", false},
+        {"not on the server", false, (HRESULT)0x80044207L, (HRESULT)0x80044207L, L"41", true},
+    };
+    const std::string content = "MZ tiny installer";
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        m_download.m_nRemoved = 0;
+        m_download.m_nAborted = 0;
+        m_gui.m_errors.clear();
+        m_gui.m_bUserClosesDownload = c.bUserCloses;
+        m_download.m_hrResult = c.hrManager;
+        WritePackage(content, content.size());
+        EXPECT_EQ(std::vector<HRESULT>{c.hrExpected}, Run(std::wstring(L"/M MANUAL") + kLauncherBlock));
+        EXPECT_EQ(c.pszStatus, Value(L"TVK", L"LastUpdateStatus"));
+        EXPECT_EQ(c.bFileRemoved ? 1 : 0, m_download.m_nRemoved);
+        EXPECT_EQ(std::vector<HRESULT>{c.hrExpected}, m_gui.m_errors);
+        EXPECT_TRUE(m_started.empty());
+        if (c.bUserCloses)
+        {
+            EXPECT_GE(m_download.m_nAborted, 1);
+        }
+    }
+}
+
 const std::string kImage = "VELOMAR-FIRMWARE 2.0.0.0\r\nimage bytes";
 
 TEST_F(ServiceManagerTest, FirmwareUpdateOfTheSimulatedPlayer)
