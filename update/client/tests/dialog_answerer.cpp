@@ -45,8 +45,9 @@ BOOL CALLBACK CollectStatic(HWND hwnd, LPARAM lParam)
 }
 }  // namespace
 
-CDialogAnswerer::CDialogAnswerer(DWORD dwProcessId, WORD wButton)
-    : m_dwProcessId(dwProcessId), m_wButton(wButton), m_thread([this] { Loop(); })
+CDialogAnswerer::CDialogAnswerer(DWORD dwProcessId, WORD wButton, BeforePress beforePress)
+    : m_dwProcessId(dwProcessId), m_wButton(wButton), m_beforePress(std::move(beforePress)),
+      m_thread([this] { Loop(); })
 {
 }
 
@@ -90,6 +91,8 @@ void CDialogAnswerer::Loop()
                                  ::GetDlgItem(hwnd, IDOK) != nullptr && ::GetDlgItem(hwnd, IDCANCEL) != nullptr;
             seen.texts.push_back(WindowText(hwnd));
             ::EnumChildWindows(hwnd, CollectStatic, reinterpret_cast<LPARAM>(&seen.texts));
+            if (m_beforePress)
+                m_beforePress(hwnd, seen);
             WORD wButton = m_wButton;
             if (!::GetDlgItem(hwnd, wButton))
                 wButton = ::GetDlgItem(hwnd, IDOK) ? IDOK : (::GetDlgItem(hwnd, IDYES) ? IDYES : IDCANCEL);

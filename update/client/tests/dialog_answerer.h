@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,7 +21,9 @@ public:
 
     // dwButton: the command sent to each window (IDOK accepts a confirmation and dismisses a
     // message box; IDCANCEL declines).
-    CDialogAnswerer(DWORD dwProcessId, WORD wButton);
+    // Called for each window before its button is pressed (e.g. to photograph it).
+    typedef std::function<void(HWND hwnd, const SSeen& seen)> BeforePress;
+    CDialogAnswerer(DWORD dwProcessId, WORD wButton, BeforePress beforePress = BeforePress());
     ~CDialogAnswerer();
     CDialogAnswerer(const CDialogAnswerer&) = delete;
     CDialogAnswerer& operator=(const CDialogAnswerer&) = delete;
@@ -32,6 +35,7 @@ private:
 
     DWORD m_dwProcessId;
     WORD m_wButton;
+    BeforePress m_beforePress;
     std::atomic<bool> m_bStop{false};
     mutable std::mutex m_mutex;
     std::vector<SSeen> m_seen;
