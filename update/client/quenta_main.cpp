@@ -1,7 +1,7 @@
 // Quenta.exe entry point.
 #include <windows.h>
 
-#include "update/client/quenta_app.h"
+#include "update/client/zep_mini_application_app.h"
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR pszArguments, int)
 {

@@ -5,10 +5,11 @@
 #include <cwchar>
 #include <new>
 
+#include "common/com_object.h"
 #include "common/error_macros.h"
 #include "common/product_keys.h"
 #include "common/registry.h"
-#include "update/client/client_log.h"
+#include "update/client/client_method_log.h"
 #include "update/client/package_digest.h"
 #include "update/client/res/client_res_ids.h"
 #include "update/client/service_status.h"
@@ -130,32 +131,21 @@ private:
 }  // namespace
 
 // The sink of the update information manager's events: only CheckVersion is answered.
-class CZepServiceManager::CEventSink final : public IDispatch
+class CZepServiceManager::CEventSink final : public IDispatch, public CComRefCount<CEventSink>
 {
 public:
     explicit CEventSink(CZepServiceManager* pOwner) : m_pOwner(pOwner) {}
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__IZepUpdateInfoManagerEvents)
-        {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        static const QITAB qit[] = {
+            QITABENT(CEventSink, IDispatch),
+            {&DIID__IZepUpdateInfoManagerEvents, OFFSETOFCLASS(IDispatch, CEventSink)},
+            {nullptr, 0},
+        };
+        return QISearch(this, qit, riid, ppv);
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_cRef)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const LONG c = ::InterlockedDecrement(&m_cRef);
-        if (c == 0)
-            delete this;
-        return static_cast<ULONG>(c);
-    }
+    ZEP_IMPLEMENT_IUNKNOWN_REFCOUNT()
     STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override
     {
         if (pctinfo)
@@ -198,7 +188,9 @@ public:
     }
 
 private:
-    LONG m_cRef = 1;
+    friend class CComRefCount<CEventSink>;
+    ~CEventSink() override = default;
+
     CZepServiceManager* m_pOwner;
 };
 

@@ -18,7 +18,7 @@
 #include "common/string_util.h"
 #include "common/testing/registry_sandbox.h"
 #include "common/testing/zeptest.h"
-#include "update/client/quenta_app.h"
+#include "update/client/zep_mini_application_app.h"
 #include "update/client/tests/dialog_answerer.h"
 #include "update/download/tests/loopback_http_server.h"
 

@@ -1,4 +1,4 @@
-#include "update/client/quenta_app.h"
+#include "update/client/zep_mini_application_app.h"
 
 #include <commctrl.h>
 
@@ -7,6 +7,7 @@
 #include "common/com_init.h"
 #include "common/module_path.h"
 #include "update/client/res/client_res_ids.h"
+#include "update/client/resource.h"
 #include "update/client/service_status.h"
 #include "update/client/zep_command_line_info.h"
 #include "update/client/zep_service_manager.h"

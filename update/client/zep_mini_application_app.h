@@ -4,8 +4,6 @@
 #include <windows.h>
 
 #define QUENTA_MUTEX_NAME L"Global\\Quenta_G"
-// String 1 of the program: the file name of its language resource library.
-#define IDS_QUENTA_RESOURCE_LIBRARY 1
 
 class CZepMini_ApplicationApp
 {

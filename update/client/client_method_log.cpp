@@ -1,4 +1,4 @@
-#include "update/client/client_log.h"
+#include "update/client/client_method_log.h"
 
 #include <cstdarg>
 
