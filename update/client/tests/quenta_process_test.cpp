@@ -58,6 +58,11 @@ protected:
     }
     void TearDown() override
     {
+        for (const wchar_t* pszLibrary : {L"ZepBackend_Library.dll", L"ZepGUI_Library.dll"})
+        {
+            DWORD dwExit = 1;
+            zeptest::RunProcess(L"regsvr32 /s /u \"" + zeptest::ExeDir() + pszLibrary + L"\"", 60000, dwExit);
+        }
         ClearClientKeys();
         ::SetEnvironmentVariableW(L"DRENLOX_PLAYER_STATE", nullptr);
         m_server.Stop();
