@@ -18,6 +18,7 @@
 #include "common/string_util.h"
 #include "common/testing/registry_sandbox.h"
 #include "common/testing/zeptest.h"
+#include "update/client/res/client_res_ids.h"
 #include "update/client/zep_mini_application_app.h"
 #include "update/client/tests/dialog_answerer.h"
 #include "update/download/tests/loopback_http_server.h"
@@ -187,6 +188,29 @@ TEST_F(QuentaProcess, ModeAloneEndsSilentlyWhenAutomaticAndSaysInvalidOnceWhenMa
     ASSERT_TRUE(RunClient(L" /M MANUAL ", IDOK, seen));
     ASSERT_EQ(1u, seen.size());
     EXPECT_FALSE(seen[0].bConfirmation);
+}
+
+TEST_F(QuentaProcess, ComponentThatCannotBeCreatedIsReportedOnceAndNothingIsChecked)
+{
+    DWORD dwExit = 1;
+    ASSERT_TRUE(zeptest::RunProcess(L"regsvr32 /s /u \"" + zeptest::ExeDir() + L"ZepBackend_Library.dll\"", 60000,
+                                    dwExit));
+    Publish("PP001", "TVK", Body("Velomar Launcher", "0.5.0.0", kLauncherPackage));
+    std::vector<CDialogAnswerer::SSeen> seen;
+    ASSERT_TRUE(RunClient(std::wstring(L" /M AUTO ") + kLauncherBlock, IDOK, seen));
+    EXPECT_EQ(0u, Requests(InfoPath("PP001", "TVK")));
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_FALSE(seen[0].bConfirmation);
+    HMODULE hResources = ::LoadLibraryExW((zeptest::ExeDir() + L"ZepHelper_ApplicationRes.dll").c_str(), nullptr,
+                                          LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(nullptr, hResources);
+    wchar_t szText[512] = {};
+    ::LoadStringW(hResources, IDS_ZEPHELPER_INIT_FAILED, szText, 512);
+    ::FreeLibrary(hResources);
+    bool bFound = false;
+    for (const std::wstring& strText : seen[0].texts)
+        bFound = bFound || strText == szText;
+    EXPECT_TRUE(bFound);
 }
 
 TEST_F(QuentaProcess, SecondInstanceEndsAtOnce)
