@@ -182,6 +182,13 @@ TEST_F(ZepinfoToolTest, PublishVerifyEvaluateRoundTrip)
     EXPECT_TRUE(Contains(eval.strOutput, "Size 4194304 bytes")) << eval.strOutput;
     EXPECT_TRUE(Contains(eval.strOutput, "\"2.0\" GreaterThanEqual \"1.0\" -> holds")) << eval.strOutput;
 
+    // The player's firmware library decides instead when its answer is given.
+    eval = Evaluate(L"--model VM-Q3 --current-version 2.0 --player-answer lower");
+    EXPECT_EQ(1u, eval.dwExitCode) << eval.strOutput;
+    EXPECT_TRUE(Contains(eval.strOutput, "-> does not hold (the player's answer)")) << eval.strOutput;
+    eval = Evaluate(L"--model VM-Q3 --current-version 2.0 --player-answer sideways");
+    EXPECT_EQ(2u, eval.dwExitCode) << eval.strOutput;
+
     // Already up to date.
     eval = Evaluate(L"--model VM-Q3 --current-version 2.1");
     EXPECT_EQ(1u, eval.dwExitCode) << eval.strOutput;

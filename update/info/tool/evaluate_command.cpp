@@ -3,6 +3,7 @@
 #include "common/com_init.h"
 #include "common/scope_exit.h"
 #include "common/string_util.h"
+#include "update/info/four_part_version.h"
 #include "update/info/rule_operators.h"
 #include "update/info/system_info.h"
 #include "update/info/tool/command_line.h"
@@ -18,13 +19,20 @@ enum EvaluateExit
     eEvaluateUsage = 2,
 };
 
-// Stands in for the update client's firmware comparison: the rule's operator in version order.
+// The player's three-way answer given on the command line: 2 none given, else -1, 0 or 1.
+int g_nPlayerOrder = 2;
+
+// Answers as the update client does: a PC software version by the four-part numeric comparison
+// (the very code the client uses), or, with --player-answer, by the order the player's firmware
+// library would report.
 LONG CompareFirmware(void*, const wchar_t* pszCurrent, const wchar_t* pszRule, int nRule)
 {
     const wchar_t* pszOperator = RuleOperators::OperatorName(nRule);
-    const bool bHolds = pszOperator && RuleOperators::Evaluate(pszCurrent, pszRule, pszOperator);
-    ConsoleOutPrintf(L"  FirmwareVersion rule: \"%s\" %s \"%s\" -> %s\n", pszCurrent,
-                     pszOperator ? pszOperator : L"(unknown operator)", pszRule, bHolds ? L"holds" : L"does not hold");
+    const bool bHolds = g_nPlayerOrder == 2 ? FourPartVersion::CheckRule(pszCurrent, pszRule, nRule) == 0
+                                            : FourPartVersion::RuleHolds(g_nPlayerOrder, nRule);
+    ConsoleOutPrintf(L"  FirmwareVersion rule: \"%s\" %s \"%s\" -> %s%s\n", pszCurrent,
+                     pszOperator ? pszOperator : L"(unknown operator)", pszRule, bHolds ? L"holds" : L"does not hold",
+                     g_nPlayerOrder == 2 ? L"" : L" (the player's answer)");
     return bHolds ? 0 : 1;
 }
 
@@ -46,8 +54,12 @@ void PrintEvaluateHelp()
         L"\n"
         L"Loads FILE as the update client does, then evaluates it for one player: service\n"
         L"status, the first ApplyCondition whose rules all hold, its force flag, description\n"
-        L"and packages. FirmwareVersion rules are answered by comparing the current version\n"
-        L"with the rule's value in version order, as the update client does.\n"
+        L"and packages. FirmwareVersion rules are answered as the update client answers them\n"
+        L"for PC software: both versions as four-part numbers a.b.c.d (anything else is\n"
+        L"malformed, below every version and equal to any other malformed one). For the\n"
+        L"player's firmware the client asks the player's library instead; give its answer:\n"
+        L"  --player-answer lower|equal|higher   the current version against the rule's\n"
+        L"                                       version, as the library would compare them\n"
         L"\n"
         L"Facts about the player:\n"
         L"  --model M              player model (Software rules, ControlConditions)\n"
@@ -68,7 +80,7 @@ void PrintEvaluateHelp()
 int RunEvaluate(int argc, wchar_t** argv)
 {
     CCommandLine cmd({L"service", L"category", L"model", L"current-version", L"serial", L"nation", L"language",
-                      L"extension-key", L"production-mode", L"mode", L"os-name", L"os-version", L"os-edition",
+                      L"extension-key", L"production-mode", L"mode", L"player-answer", L"os-name", L"os-version", L"os-edition",
                       L"os-service-pack"},
                      {L"help"});
     const ECommandStart start = StartCommand(
@@ -85,6 +97,16 @@ int RunEvaluate(int argc, wchar_t** argv)
         return eEvaluateUsage;
     }
     zepUpdateCheckMode eMode = strMode == L"manual" ? eMANUAL : eAUTO;
+    if (cmd.Has(L"player-answer"))
+    {
+        const std::wstring strAnswer = ToLower(cmd.Get(L"player-answer"));
+        g_nPlayerOrder = strAnswer == L"lower" ? -1 : strAnswer == L"equal" ? 0 : strAnswer == L"higher" ? 1 : 3;
+        if (g_nPlayerOrder == 3)
+        {
+            ConsoleErr(L"zepinfo evaluate: --player-answer is lower, equal or higher\n");
+            return eEvaluateUsage;
+        }
+    }
 
     CComInitScope com;
     CZepUpdateInfoAnalyzer analyzer;

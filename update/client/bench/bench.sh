@@ -1,0 +1,110 @@
+#!/bin/bash
+# bench.sh [BUILD] [RUNS]
+# Quenta.exe /M AUTO with the three service blocks the launcher sends (player firmware, jukebox
+# notice, launcher), every one answered "no update" by a local nginx serving files published by
+# zepinfo, against a trivial Windows program started the same way (wine, waited for) in the same
+# run, alternating. Prints the median and range of RUNS (9) runs of each and the ratio (goal: at
+# most 2). A second yardstick does only the platform set-up any windowed COM client does at its
+# start (common controls, COM), which under Wine loads the graphics driver and COM. The simulated player is plugged, so the firmware service checks too. Registers the
+# components in the build's prefix and removes the client's registry keys afterwards.
+set -eu
+repo=$(cd "$(dirname "$0")/../../.." && pwd)
+build=$(cd "${1:-$repo/build}" && pwd)
+runs=${2:-9}
+command -v nginx >/dev/null || { echo "bench: nginx is not installed (tools/setup.sh installs it)" >&2; exit 2; }
+cmake --build "$build" --target Quenta Drenlox drenloxctl ZepBackend_Library ZepGUI_Library ZepGUI_LibraryRes \
+  ZepHelper_ApplicationRes zepinfo quenta_bench_trivial quenta_bench_trivial_gui -- -j2 >/dev/null
+
+tmp=$(mktemp -d /tmp/quenta_bench.XXXXXX)
+nginx_pid=
+cleanup() {
+  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  rm -rf "$tmp"
+}
+trap cleanup EXIT INT TERM
+
+# Three information files whose rules do not hold for what the client reports.
+body() { # model rule-type rule-key version
+  cat <<XML
+<InformationFile Noop="false"><ApplyConditions><ApplyCondition Force="true"><Rules>
+<Rule Type="$2" Key="$3" Value="$4" Operator="LessThan"/></Rules>
+<Descriptions DefaultLang="en"><Description Lang="en">Benchmark.</Description></Descriptions>
+<Distributions><Package ID="$1" Version="$4" URI="http://127.0.0.1/none" MAC="0123456789abcdef0123456789abcdef" Size="1"/></Distributions>
+</ApplyCondition></ApplyConditions><ControlConditions DefaultServiceStatus="open"/></InformationFile>
+XML
+}
+mkdir -p "$tmp/www" "$tmp/nginx"
+body QXB417 System FirmwareVersion 0.0.0.1 > "$tmp/fw.xml"
+body Merrowdeck Software Merrowdeck 0.0.0.1 > "$tmp/md.xml"
+body "Velomar Launcher" Software "Velomar Launcher" 0.0.0.1 > "$tmp/tvk.xml"
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cat > "$tmp/nginx.conf" <<CONF
+daemon off;
+master_process off;
+worker_processes 1;
+pid $tmp/nginx/nginx.pid;
+error_log $tmp/nginx/error.log;
+events { worker_connections 64; }
+http {
+  access_log $tmp/nginx/access.log;
+  client_body_temp_path $tmp/nginx/body;
+  proxy_temp_path $tmp/nginx/proxy;
+  fastcgi_temp_path $tmp/nginx/fastcgi;
+  uwsgi_temp_path $tmp/nginx/uwsgi;
+  scgi_temp_path $tmp/nginx/scgi;
+  types { text/xml xml; }
+  server { listen 127.0.0.1:$port; root $tmp/www; }
+}
+CONF
+nginx -p "$tmp/nginx" -c "$tmp/nginx.conf" -e "$tmp/nginx/error.log" &
+nginx_pid=$!
+
+export REPO=$repo BUILD=$build RUNS=$runs TMPDIR_BENCH=$tmp PORT=$port
+"$repo/tools/with-wine-env.sh" "$build" bash -c '
+  set -eu
+  run() { "$REPO/tools/wine-run.sh" "$@"; }
+  winpath() { winepath -w "$1" 2>/dev/null; }
+  for s in "PA001 QXB417FW fw" "PP001 MDInfo md" "PP001 TVK tvk"; do
+    set -- $s
+    run "$BUILD/bin/zepinfo.exe" publish --service "$2" --category "$1" "$(winpath "$TMPDIR_BENCH/$3.xml")" \
+      "$(winpath "$TMPDIR_BENCH/www")" >/dev/null
+  done
+  for dll in ZepBackend_Library.dll ZepGUI_Library.dll; do wine regsvr32 /s "$(winpath "$BUILD/bin/$dll")"; done
+  key="HKLM\\SOFTWARE\\Orvo Corporation\\Velomar Launcher"
+  wine reg add "$key\\Auto Update Client" /v _Dbg_Info_ /d "http://127.0.0.1:$PORT/" /f >/dev/null
+  export DRENLOX_PLAYER_STATE=$(winpath "$TMPDIR_BENCH/player.ini")
+  run "$BUILD/bin/drenloxctl.exe" plug >/dev/null
+  args=" /M AUTO  /C PA001 /S VLFW /N \"QX-B417\" /E 0.00 /F UPDATE /C PP001 /S MDInfo /N \"Merrowdeck\" /E 0.00 /F INFO /C PP001 /S TVK /N \"Velomar Launcher\" /E 1.0.0.0 /F UPDATE"
+  # One warm-up of each, then alternating measured runs.
+  wine "$BUILD/bin/quenta_bench_trivial.exe" </dev/null >/dev/null 2>&1
+  wine "$BUILD/bin/quenta_bench_trivial_gui.exe" </dev/null >/dev/null 2>&1
+  eval wine "\"$BUILD/bin/Quenta.exe\"" "$args" </dev/null >/dev/null 2>&1
+  : > "$TMPDIR_BENCH/times"
+  for i in $(seq "$RUNS"); do
+    t0=$(date +%s%N); wine "$BUILD/bin/quenta_bench_trivial.exe" </dev/null >/dev/null 2>&1; t1=$(date +%s%N)
+    wine "$BUILD/bin/quenta_bench_trivial_gui.exe" </dev/null >/dev/null 2>&1; t2=$(date +%s%N)
+    eval wine "\"$BUILD/bin/Quenta.exe\"" "$args" </dev/null >/dev/null 2>&1; t3=$(date +%s%N)
+    echo "$(( (t1 - t0) / 1000000 )) $(( (t2 - t1) / 1000000 )) $(( (t3 - t2) / 1000000 ))" >> "$TMPDIR_BENCH/times"
+  done
+  wine reg delete "$key\\Auto Update Client" /f >/dev/null 2>&1 || true
+  python3 - "$TMPDIR_BENCH/times" <<PY
+import statistics, sys
+rows = [list(map(int, l.split())) for l in open(sys.argv[1]) if l.strip()]
+def col(i): return [r[i] for r in rows]
+triv, gui, quenta = col(0), col(1), col(2)
+mt, mg, mq = statistics.median(triv), statistics.median(gui), statistics.median(quenta)
+print(f"runs: {len(rows)} of each, alternating")
+print(f"trivial program: median {mt:.0f} ms (range {min(triv)}-{max(triv)})")
+print(f"trivial program with common controls and COM: median {mg:.0f} ms (range {min(gui)}-{max(gui)})")
+print(f"Quenta /M AUTO, 3 services, no update: median {mq:.0f} ms (range {min(quenta)}-{max(quenta)})")
+print(f"ratio to the trivial program: {mq / mt:.2f} (goal <= 2)")
+print(f"ratio to the one with common controls and COM: {mq / mg:.2f}")
+PY
+'
+# Every measured run (and the warm-up) must have asked for all three services.
+for f in PA001/QXB417FW PP001/MDInfo PP001/TVK; do
+  n=$(grep -c "GET /$f/info/info.xml HTTP/1.1\" 200" "$tmp/nginx/access.log" || true)
+  echo "requests for $f: $n"
+  [ "$n" -eq $((runs + 1)) ] || { echo "bench: $f was not asked for in every run" >&2; exit 1; }
+done

@@ -1,0 +1,11 @@
+// Quenta.exe entry point.
+#include <windows.h>
+
+#include "update/client/zep_mini_application_app.h"
+
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR pszArguments, int)
+{
+    CZepMini_ApplicationApp app;
+    app.InitInstance(hInstance, pszArguments);
+    return app.ExitInstance();
+}

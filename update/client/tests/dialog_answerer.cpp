@@ -1,0 +1,106 @@
+#include "update/client/tests/dialog_answerer.h"
+
+#include <algorithm>
+
+namespace
+{
+const int kDetailControlId = 11005;
+// Progress windows close themselves; a person watches them.
+const int kProgressBarId = 11002;
+
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t sz[1024] = {};
+    ::GetWindowTextW(hwnd, sz, _countof(sz));
+    return sz;
+}
+
+struct SFind
+{
+    DWORD dwProcessId;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam)
+{
+    SFind* pFind = reinterpret_cast<SFind*>(lParam);
+    DWORD dwPid = 0;
+    ::GetWindowThreadProcessId(hwnd, &dwPid);
+    if (dwPid == pFind->dwProcessId && ::IsWindowVisible(hwnd))
+        pFind->windows.push_back(hwnd);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectStatic(HWND hwnd, LPARAM lParam)
+{
+    wchar_t szClass[64] = {};
+    ::GetClassNameW(hwnd, szClass, _countof(szClass));
+    if (_wcsicmp(szClass, L"Static") == 0)
+    {
+        const std::wstring strText = WindowText(hwnd);
+        if (!strText.empty())
+            reinterpret_cast<std::vector<std::wstring>*>(lParam)->push_back(strText);
+    }
+    return TRUE;
+}
+}  // namespace
+
+CDialogAnswerer::CDialogAnswerer(DWORD dwProcessId, WORD wButton, BeforePress beforePress)
+    : m_dwProcessId(dwProcessId), m_wButton(wButton), m_beforePress(std::move(beforePress)),
+      m_thread([this] { Loop(); })
+{
+}
+
+CDialogAnswerer::~CDialogAnswerer()
+{
+    m_bStop = true;
+    m_thread.join();
+}
+
+std::vector<CDialogAnswerer::SSeen> CDialogAnswerer::Seen() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_seen;
+}
+
+void CDialogAnswerer::Loop()
+{
+    while (!m_bStop)
+    {
+        ::Sleep(100);
+        SFind find = {m_dwProcessId, {}};
+        ::EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&find));
+        for (HWND hwnd : find.windows)
+        {
+            // Only dialogs and message boxes; a window is answered once.
+            wchar_t szClass[64] = {};
+            ::GetClassNameW(hwnd, szClass, _countof(szClass));
+            if (wcscmp(szClass, L"#32770") != 0)
+                continue;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (std::find(m_answered.begin(), m_answered.end(), hwnd) != m_answered.end())
+                    continue;
+            }
+            if (::GetDlgItem(hwnd, kProgressBarId))
+                continue;
+            // Let it finish opening, as a person reads before pressing.
+            ::Sleep(200);
+            SSeen seen;
+            seen.bConfirmation = ::GetDlgItem(hwnd, kDetailControlId) != nullptr &&
+                                 ::GetDlgItem(hwnd, IDOK) != nullptr && ::GetDlgItem(hwnd, IDCANCEL) != nullptr;
+            seen.texts.push_back(WindowText(hwnd));
+            ::EnumChildWindows(hwnd, CollectStatic, reinterpret_cast<LPARAM>(&seen.texts));
+            if (m_beforePress)
+                m_beforePress(hwnd, seen);
+            WORD wButton = m_wButton;
+            if (!::GetDlgItem(hwnd, wButton))
+                wButton = ::GetDlgItem(hwnd, IDOK) ? IDOK : (::GetDlgItem(hwnd, IDYES) ? IDYES : IDCANCEL);
+            ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(wButton, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, wButton)));
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_answered.push_back(hwnd);
+            m_seen.push_back(seen);
+        }
+    }
+}

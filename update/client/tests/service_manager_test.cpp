@@ -1,0 +1,368 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/product_keys.h"
+#include "common/registry.h"
+#include "common/testing/zeptest.h"
+#include "update/client/res/client_res_ids.h"
+#include "update/client/service_status.h"
+#include "update/client/tests/fake_components.h"
+#include "update/client/zep_service_manager.h"
+#include "update/info/info_file_format.h"
+
+namespace
+{
+const wchar_t kClientKey[] = ZEP_PRODUCT_KEY L"\\Auto Update Client";
+const wchar_t kLauncherBlock[] = L" /C PP001 /S TVK /N \"Velomar Launcher\" /E 1.0.0.0 /F UPDATE";
+const wchar_t kPlayerBlock[] = L" /C PA001 /S VLFW /N \"QX-B417\" /E 0.00 /F UPDATE";
+
+class ServiceManagerTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_hResources = ::LoadLibraryExW((zeptest::ExeDir() + L"ZepHelper_ApplicationRes.dll").c_str(), nullptr,
+                                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_NE(nullptr, m_hResources);
+        m_strState = zeptest::TestTempDir() + L"player.ini";
+        ::SetEnvironmentVariableW(L"DRENLOX_PLAYER_STATE", m_strState.c_str());
+        m_strStorage = zeptest::TestTempDir() + L"storage";
+        ::CreateDirectoryW(m_strStorage.c_str(), nullptr);
+        m_download.m_strPath = zeptest::TestTempDir() + L"package.bin";
+    }
+    void TearDown() override
+    {
+        ::SetEnvironmentVariableW(L"DRENLOX_PLAYER_STATE", nullptr);
+        if (m_hResources)
+            ::FreeLibrary(m_hResources);
+    }
+
+    // Runs every service of the command line as the client does; the results in order.
+    std::vector<HRESULT> Run(const std::wstring& strArguments)
+    {
+        CZepServiceManager::Seams seams;
+        seams.strFirmwareLibrary = zeptest::ExeDir() + L"Drenlox.dll";
+        seams.startInstaller = [this](const std::wstring& strPath) {
+            m_started.push_back(strPath);
+            // The package is held against change until it has been started.
+            HANDLE h = ::CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+            m_bWritableWhileStarting = h != INVALID_HANDLE_VALUE;
+            if (h != INVALID_HANDLE_VALUE)
+                ::CloseHandle(h);
+            return S_OK;
+        };
+        seams.showErrorBox = [this](UINT uId, UINT, const std::wstring&) { m_boxes.push_back(uId); };
+        seams.nPlayerPolls = m_nPlayerPolls;
+        seams.dwPlayerPollMs = 100;
+        seams.dwMonitorIntervalMs = 20;
+        CZepServiceManager manager(m_hResources, seams);
+        EXPECT_EQ(S_OK, manager.InitWith(&m_gui, &m_download, &m_info));
+        CZepCommandLineInfo commandLine;
+        commandLine.ParseCommandLine(strArguments.c_str());
+        manager.SetCommandLine(&commandLine);
+        std::vector<HRESULT> results;
+        for (int i = 0; i < commandLine.ServiceCount(); ++i)
+            results.push_back(manager.Execute(i, commandLine.ServiceCount()));
+        m_lastCheckVersion[0] = m_info.AskCheckVersion(5, L"2.0.0.0", L"1.0.0.0");
+        m_lastCheckVersion[1] = m_info.AskCheckVersion(8, L"2.0.0.0", L"1.0.0.0");
+        m_lastCheckVersion[2] = m_info.AskCheckVersion(1, L"x", L"1.0.0.0");
+        manager.Terminate();
+        EXPECT_EQ(0u, m_info.SinkCount());
+        return results;
+    }
+
+    std::wstring Value(const std::wstring& strSubKey, const wchar_t* pszName)
+    {
+        std::wstring strValue;
+        if (FAILED(Registry::ReadString(HKEY_LOCAL_MACHINE, (std::wstring(kClientKey) + L"\\" + strSubKey).c_str(),
+                                        pszName, strValue)))
+            return L"(missing)";
+        return strValue;
+    }
+
+    static std::wstring Md5(const std::string& content)
+    {
+        std::wstring strHex;
+        EXPECT_EQ(S_OK, InfoFileFormat::HashHex(CALG_MD5, reinterpret_cast<const BYTE*>(content.data()), content.size(), strHex));
+        return strHex;
+    }
+    // The package as downloaded, announced with its size and its MD5 digest.
+    void WritePackage(const std::string& content, size_t cbAnnounced)
+    {
+        ASSERT_TRUE(zeptest::WriteFileBytes(m_download.m_strPath, content.data(), content.size()));
+        m_info.m_dwSize = static_cast<ULONG>(cbAnnounced);
+        m_info.m_strMac = Md5(content);
+    }
+
+    void SetPlayer(int nPlayers, const wchar_t* pszReturnDelayMs = L"200")
+    {
+        const wchar_t* pszFile = m_strState.c_str();
+        ::WritePrivateProfileStringW(L"Bus", L"Players", std::to_wstring(nPlayers).c_str(), pszFile);
+        ::WritePrivateProfileStringW(L"Player", L"Word0", L"7", pszFile);
+        ::WritePrivateProfileStringW(L"Player", L"Word1", L"417", pszFile);
+        ::WritePrivateProfileStringW(L"Player", L"DeviceId", L"SN0001", pszFile);
+        ::WritePrivateProfileStringW(L"Player", L"ServiceId", L"QXB417FW", pszFile);
+        ::WritePrivateProfileStringW(L"Player", L"FirmwareVersion", L"1.0.0.0", pszFile);
+        ::WritePrivateProfileStringW(L"Player", L"Model", L"QX B417", pszFile);
+        ::WritePrivateProfileStringW(L"Player", L"Storage", m_strStorage.c_str(), pszFile);
+        ::WritePrivateProfileStringW(L"Player", L"ReturnDelayMs", pszReturnDelayMs, pszFile);
+    }
+    std::wstring PlayerValue(const wchar_t* pszSection, const wchar_t* pszKey)
+    {
+        wchar_t sz[256] = {};
+        ::GetPrivateProfileStringW(pszSection, pszKey, L"", sz, 256, m_strState.c_str());
+        return sz;
+    }
+
+    HMODULE m_hResources = nullptr;
+    std::wstring m_strState;
+    std::wstring m_strStorage;
+    CFakeGui m_gui;
+    CFakeInfoManager m_info;
+    CFakeDownloadManager m_download;
+    std::vector<std::wstring> m_started;
+    bool m_bWritableWhileStarting = true;
+    std::vector<UINT> m_boxes;
+    int m_nPlayerPolls = 100;
+    LONG m_lastCheckVersion[3] = {};
+};
+
+TEST_F(ServiceManagerTest, ArgumentErrorsEndTheServiceWithoutACheck)
+{
+    const wchar_t* kLines[] = {
+        L"/M SOMETIMES /C PP001 /S TVK /N Launcher /E 1.0.0.0 /F UPDATE",
+        L"/M MANUAL /C PP001 /S TVK /N Launcher /E 1.0.0.0 /F PATCH",
+        L"/M MANUAL /C PP001 /S TVK /N Launcher /F UPDATE",
+        L"/M MANUAL /C PP001 /N Launcher /E 1.0.0.0 /F UPDATE",
+        L"/M MANUAL /C PP001 /S TVK /E 1.0.0.0 /F UPDATE",
+    };
+    for (const wchar_t* pszLine : kLines)
+    {
+        SCOPED_TRACE(testing::Message() << pszLine);
+        m_gui.m_errors.clear();
+        EXPECT_EQ(std::vector<HRESULT>{ZEP_E_INVALID_ARGUMENTS}, Run(pszLine));
+        EXPECT_EQ(0, m_info.m_nChecks);
+        EXPECT_TRUE(m_info.m_results.empty());
+        EXPECT_EQ(L"(missing)", Value(L"TVK", L"LastUpdateStatus"));
+    }
+    // The manual runs said so once each; the run of unknown mode counts as automatic.
+    EXPECT_EQ(std::vector<HRESULT>{ZEP_E_INVALID_ARGUMENTS}, m_gui.m_errors);
+    // A lower-case mode is a mode.
+    m_info.m_lExists = 0;
+    EXPECT_EQ(std::vector<HRESULT>{1}, Run(std::wstring(L"/M auto") + kLauncherBlock));
+}
+
+TEST_F(ServiceManagerTest, PollingStatusDecidesWhetherTheServiceIsDue)
+{
+    m_info.m_lExists = 0;
+    ASSERT_EQ(S_OK, Registry::WriteString(HKEY_LOCAL_MACHINE, (std::wstring(kClientKey) + L"\\TVK").c_str(),
+                                          L"PollingStatus", L"CLOSE"));
+    EXPECT_EQ(std::vector<HRESULT>{1}, Run(std::wstring(L"/M MANUAL") + kLauncherBlock));
+    EXPECT_EQ(0, m_info.m_nChecks);
+
+    ASSERT_EQ(S_OK, Registry::WriteString(HKEY_LOCAL_MACHINE, (std::wstring(kClientKey) + L"\\TVK").c_str(),
+                                          L"PollingStatus", L"MANUAL"));
+    EXPECT_EQ(std::vector<HRESULT>{1}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
+    EXPECT_EQ(0, m_info.m_nChecks);
+
+    EXPECT_EQ(std::vector<HRESULT>{1}, Run(std::wstring(L"/M MANUAL") + kLauncherBlock));
+    EXPECT_EQ(1, m_info.m_nChecks);
+    EXPECT_EQ(eMANUAL, m_info.m_eMode);
+    EXPECT_EQ(L"00", m_info.m_strLastStatus);
+    EXPECT_EQ(L"Velomar Launcher", m_info.m_strModel);
+    EXPECT_EQ(L"1.0.0.0", m_info.m_strVersion);
+    // No "_Dbg_Info_": the built-in server, over HTTPS.
+    EXPECT_EQ(0u, m_info.m_strBaseUrl.find(L"https://"));
+}
+
+TEST_F(ServiceManagerTest, NoUpdateMessageOnceAfterTheLastManualService)
+{
+    m_info.m_lExists = 0;
+    ASSERT_EQ(S_OK, Registry::WriteString(HKEY_LOCAL_MACHINE, kClientKey, L"_Dbg_Info_", L"http://127.0.0.1:1/"));
+    const std::wstring strTwo = std::wstring(kLauncherBlock) + L" /C PP001 /S MDInfo /N Deck /E 0.00 /F INFO";
+    EXPECT_EQ((std::vector<HRESULT>{1, 1}), Run(L"/M MANUAL" + strTwo));
+    EXPECT_EQ(1, m_gui.m_nNoUpdateMessages);
+    EXPECT_EQ(L"http://127.0.0.1:1/", m_info.m_strBaseUrl);
+    EXPECT_EQ(L"(missing)", Value(L"TVK", L"LastUpdateStatus"));
+    Run(L"/M AUTO" + strTwo);
+    EXPECT_EQ(1, m_gui.m_nNoUpdateMessages);
+    EXPECT_TRUE(m_gui.m_errors.empty());
+}
+
+TEST_F(ServiceManagerTest, DeclinedIsStatus35WithoutAnError)
+{
+    m_gui.m_ulAnswer = 0;
+    WritePackage("installer", 9);
+    EXPECT_EQ(std::vector<HRESULT>{ZEP_E_DECLINED}, Run(std::wstring(L"/M MANUAL") + kLauncherBlock));
+    EXPECT_EQ(L"35", Value(L"TVK", L"LastUpdateStatus"));
+    ASSERT_EQ(1u, m_info.m_results.size());
+    EXPECT_EQ(35, m_info.m_results[0].second);
+    EXPECT_TRUE(m_gui.m_errors.empty());
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_TRUE(m_download.m_urls.empty());
+}
+
+struct PackageCase
+{
+    const char* pszName;
+    size_t cbAnnounced;
+    const char* pszMacOf;  // the content the announced digest belongs to; null: the package
+    bool bUpperCase;
+    HRESULT hrExpected;
+    const wchar_t* pszStatus;
+};
+
+TEST_F(ServiceManagerTest, PackageChecks)
+{
+    const std::string content = "MZ tiny installer";
+    const PackageCase kCases[] = {
+        {"one byte short", content.size() + 1, nullptr, false, ZEP_E_FILE_TOO_SHORT, L"43"},
+        {"one byte long", content.size() - 1, nullptr, false, ZEP_E_FILE_TOO_LONG, L"43"},
+        {"digest of other content", content.size(), "MZ tiny installeR", false, ZEP_E_DIGEST_MISMATCH, L"44"},
+        {"digest in upper case", content.size(), nullptr, true, ZEP_E_DIGEST_MISMATCH, L"44"},
+        {"installed", content.size(), nullptr, false, S_OK, L"00"},
+    };
+    for (const PackageCase& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        m_gui.m_errors.clear();
+        m_started.clear();
+        WritePackage(content, c.cbAnnounced);
+        if (c.pszMacOf)
+            m_info.m_strMac = Md5(c.pszMacOf);
+        if (c.bUpperCase)
+            CharUpperW(&m_info.m_strMac[0]);
+        EXPECT_EQ(std::vector<HRESULT>{c.hrExpected}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
+        EXPECT_EQ(c.pszStatus, Value(L"TVK", L"LastUpdateStatus"));
+        ASSERT_FALSE(m_download.m_urls.empty());
+        EXPECT_EQ(m_info.m_strUrl, m_download.m_urls.back());
+        if (c.hrExpected == S_OK)
+        {
+            EXPECT_EQ(std::vector<std::wstring>{m_download.m_strPath}, m_started);
+            EXPECT_FALSE(m_bWritableWhileStarting);
+            EXPECT_EQ(L"CLOSE", Value(L"TVK", L"PollingStatus"));
+            EXPECT_TRUE(m_gui.m_errors.empty());
+        }
+        else
+        {
+            EXPECT_TRUE(m_started.empty());
+            // The confirmation was shown, so even an automatic run reports the failure.
+            EXPECT_EQ(std::vector<HRESULT>{c.hrExpected}, m_gui.m_errors);
+        }
+    }
+    // The handler compares PC software versions as numbers.
+    EXPECT_EQ(0, m_lastCheckVersion[0]);
+    EXPECT_EQ(1, m_lastCheckVersion[1]);
+    EXPECT_EQ(1, m_lastCheckVersion[2]);
+}
+
+TEST_F(ServiceManagerTest, DownloadOutcomes)
+{
+    const struct
+    {
+        const char* pszName;
+        bool bUserCloses;
+        HRESULT hrManager;
+        HRESULT hrExpected;
+        const wchar_t* pszStatus;
+        bool bFileRemoved;
+    } kCases[] = {
+        // A canceled download and a network failure keep the partial file for resuming.
+        {"closed by the user", true, S_OK, ZEP_E_DOWNLOAD_CANCELED, L"45", false},
+        {"network failure", false, (HRESULT)0x80043302L, (HRESULT)0x80043302L, L"90", false},
+        {"not on the server", false, (HRESULT)0x80044207L, (HRESULT)0x80044207L, L"41", true},
+    };
+    const std::string content = "MZ tiny installer";
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        m_download.m_nRemoved = 0;
+        m_download.m_nAborted = 0;
+        m_gui.m_errors.clear();
+        m_gui.m_bUserClosesDownload = c.bUserCloses;
+        m_download.m_hrResult = c.hrManager;
+        WritePackage(content, content.size());
+        EXPECT_EQ(std::vector<HRESULT>{c.hrExpected}, Run(std::wstring(L"/M MANUAL") + kLauncherBlock));
+        EXPECT_EQ(c.pszStatus, Value(L"TVK", L"LastUpdateStatus"));
+        EXPECT_EQ(c.bFileRemoved ? 1 : 0, m_download.m_nRemoved);
+        EXPECT_EQ(std::vector<HRESULT>{c.hrExpected}, m_gui.m_errors);
+        EXPECT_TRUE(m_started.empty());
+        if (c.bUserCloses)
+        {
+            EXPECT_GE(m_download.m_nAborted, 1);
+        }
+    }
+}
+
+const std::string kImage = "VELOMAR-FIRMWARE 2.0.0.0\r\nimage bytes";
+
+TEST_F(ServiceManagerTest, FirmwareUpdateOfTheSimulatedPlayer)
+{
+    SetPlayer(1);
+    WritePackage(kImage, kImage.size());
+    EXPECT_EQ(std::vector<HRESULT>{S_OK}, Run(std::wstring(L"/M MANUAL") + kPlayerBlock));
+    EXPECT_EQ(std::vector<std::wstring>{L"QXB417FW"}, m_info.m_checkedServices);
+    EXPECT_EQ(L"QXB417", m_info.m_strModel);
+    EXPECT_EQ(L"SN0001", m_info.m_strSerial);
+    EXPECT_EQ(L"Velomar", m_gui.m_strConfirmedApp);
+    EXPECT_EQ(1, m_gui.m_bConfirmedFirmware);
+    EXPECT_EQ(1, m_gui.m_nUpdateWindows);
+    EXPECT_EQ(L"2.0.0.0", PlayerValue(L"Player", L"FirmwareVersion"));
+    EXPECT_EQ(L"1", PlayerValue(L"Bus", L"Players"));
+    EXPECT_EQ(std::vector<std::wstring>{L"Velomar"}, m_gui.m_completed);
+    EXPECT_EQ(L"00", Value(L"QXB417FW\\SN0001", L"LastUpdateStatus"));
+    EXPECT_EQ(L"CLOSE", Value(L"QXB417FW\\SN0001", L"PollingStatus"));
+    // The image is removed from the player's storage afterwards.
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((m_strStorage + L"\\QX_VL_FW.UPG").c_str()));
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_TRUE(m_gui.m_errors.empty());
+    // Firmware rules are the library's comparison.
+    EXPECT_EQ(0, m_lastCheckVersion[0]);
+    EXPECT_EQ(1, m_lastCheckVersion[1]);
+    EXPECT_EQ(E_INVALIDARG, m_lastCheckVersion[2]);
+}
+
+TEST_F(ServiceManagerTest, FirmwarePlayerFaults)
+{
+    struct Case
+    {
+        const char* pszName;
+        int nPlayers;
+        const wchar_t* pszReturnDelay;
+        bool bUnplugAfterConfirm;
+        const char* pszImage;
+        HRESULT hrExpected;
+        UINT uBox;
+    };
+    const Case kCases[] = {
+        {"two players", 2, L"200", false, kImage.c_str(), ZEP_E_MANY_PLAYERS, IDS_ZEPHELPER_MANY_PLAYERS},
+        {"no player", 0, L"200", false, kImage.c_str(), ZEP_E_NO_PLAYER, IDS_ZEPHELPER_NO_PLAYER},
+        {"unplugged before the update", 1, L"200", true, kImage.c_str(), ZEP_E_NO_PLAYER, IDS_ZEPHELPER_NO_PLAYER},
+        {"never returns", 1, L"-1", false, kImage.c_str(), ZEP_E_PLAYER_NOT_BACK, IDS_ZEPHELPER_UPDATE_TIMEOUT},
+        {"returns unchanged", 1, L"100", false, "not an image", ZEP_E_PLAYER_UNCHANGED, IDS_ZEPHELPER_FAILED_CODE},
+    };
+    m_nPlayerPolls = 5;
+    for (const Case& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        m_boxes.clear();
+        SetPlayer(c.nPlayers, c.pszReturnDelay);
+        const std::string image = c.pszImage;
+        WritePackage(image, image.size());
+        m_gui.m_onConfirm = c.bUnplugAfterConfirm ? std::function<void()>([this] { SetPlayer(0); })
+                                                  : std::function<void()>();
+        EXPECT_EQ(std::vector<HRESULT>{c.hrExpected}, Run(std::wstring(L"/M MANUAL") + kPlayerBlock));
+        EXPECT_EQ(std::vector<UINT>{c.uBox}, m_boxes);
+        EXPECT_EQ(L"1.0.0.0", PlayerValue(L"Player", L"FirmwareVersion"));
+    }
+    // An automatic run keeps quiet about a player that is not there.
+    m_boxes.clear();
+    m_gui.m_onConfirm = nullptr;
+    SetPlayer(0);
+    EXPECT_EQ(std::vector<HRESULT>{ZEP_E_NO_PLAYER}, Run(std::wstring(L"/M AUTO") + kPlayerBlock));
+    EXPECT_TRUE(m_boxes.empty());
+}
+}  // namespace

@@ -1,0 +1,114 @@
+#pragma once
+// The update client's work for each service of its command line: is it due, what is installed,
+// is there an update, ask, download, verify, install, record the outcome.
+#include <windows.h>
+
+#include <wrl/client.h>
+
+#include <functional>
+#include <string>
+
+#include "common/scoped_bstr.h"
+#include "common/unique_resource.h"
+#include "update/client/firmware_library.h"
+#include "update/client/zep_command_line_info.h"
+#include "zep_backend_library.h"
+#include "zep_gui_library.h"
+
+class CZepServiceManager
+{
+public:
+    // Where behaviour meets the outside world; tests replace these.
+    struct Seams
+    {
+        // The firmware library to bind (a bare name is searched for as usual).
+        std::wstring strFirmwareLibrary = L"Drenlox.dll";
+        // Starts a downloaded PC installer; the default opens it through the shell.
+        std::function<HRESULT(const std::wstring& strPath)> startInstaller;
+        // Shows the client's own error box; the default is a message box.
+        std::function<void(UINT uTextId, UINT uIcon, const std::wstring& strText)> showErrorBox;
+        // How often and how far apart the returning player is looked for.
+        int nPlayerPolls = 600;
+        DWORD dwPlayerPollMs = 1000;
+        DWORD dwMonitorIntervalMs = 1000;
+    };
+
+    // hResources: the client's language resource library (texts of the error boxes).
+    CZepServiceManager(HINSTANCE hResources, Seams seams);
+    explicit CZepServiceManager(HINSTANCE hResources) : CZepServiceManager(hResources, Seams()) {}
+    ~CZepServiceManager();
+    CZepServiceManager(const CZepServiceManager&) = delete;
+    CZepServiceManager& operator=(const CZepServiceManager&) = delete;
+
+    // Binds the firmware library (failure is not fatal), creates the three components by class
+    // and subscribes to the update information manager's version question.
+    HRESULT Init();
+    // The same with components given by the caller.
+    HRESULT InitWith(IZepAutoUpdateGUI* pGui, IZepSoftwareDownloadManager* pDownload, IZepUpdateInfoManager* pInfo);
+    void SetCommandLine(CZepCommandLineInfo* pCommandLine) noexcept { m_pCommandLine = pCommandLine; }
+
+    // Runs service nIndex of nCount; a failure ends this service only.
+    HRESULT Execute(int nIndex, int nCount);
+    // The answer to the update information manager's "FirmwareVersion" question: 0 the rule
+    // holds, 1 it does not, negative an error.
+    LONG CheckVersion(const wchar_t* pszFirst, const wchar_t* pszSecond, int nRule);
+    // Hands a downloaded firmware image to the player and waits, with a progress window, for
+    // the player to come back.
+    HRESULT UpdateVelomar(const wchar_t* pszServiceId, const wchar_t* pszFirmwarePath);
+    void Terminate() noexcept;
+
+    IZepAutoUpdateGUI* Gui() const noexcept { return m_gui.Get(); }
+
+private:
+    class CEventSink;
+    struct CServiceRun;
+
+    HRESULT Subscribe();
+    HRESULT RunService(CServiceRun& run, int nIndex);
+    HRESULT DownloadPackage(CServiceRun& run);
+    HRESULT VerifyAndInstall(CServiceRun& run);
+    HRESULT UpdatePlayer(CServiceRun& run);
+    void Complete(CServiceRun& run, HRESULT& hrResult, int nIndex, int nCount);
+
+    HRESULT QueryPlayer(ZEP_DEVICE_INFO& info) const;
+    // Prepares the error box for a result; false when the result has none.
+    bool PrepareErrorBox(CServiceRun& run, HRESULT hr) const;
+    void ShowErrorBox(const CServiceRun& run) const;
+    void ShowPreparedBox(HRESULT hr) const;
+
+    static DWORD WINAPI DownloadMonitorThread(void* pContext);
+    static DWORD WINAPI FirmwareWorkerThread(void* pContext);
+    static DWORD WINAPI UpdateProgressThread(void* pContext);
+    void MonitorDownload();
+    void RunFirmwareWorker();
+    void ReportUpdateProgress();
+
+    HINSTANCE m_hResources;
+    Seams m_seams;
+    CZepCommandLineInfo* m_pCommandLine = nullptr;
+    Microsoft::WRL::ComPtr<IZepAutoUpdateGUI> m_gui;
+    Microsoft::WRL::ComPtr<IZepSoftwareDownloadManager> m_download;
+    Microsoft::WRL::ComPtr<IZepUpdateInfoManager> m_info;
+    Microsoft::WRL::ComPtr<IConnectionPoint> m_eventPoint;
+    DWORD m_dwEventCookie = 0;
+    CFirmwareLibrary m_firmware;
+
+    bool m_bUpdateFound = false;
+    ZEP_DEVICE_INFO m_device = {};
+    CScopedBstr m_bstrServiceId;
+    CScopedBstr m_bstrPackageUrl;
+    std::wstring m_strFirmwarePath;
+    UniqueHandle m_monitorThread;
+    UniqueHandle m_workerThread;
+    UniqueHandle m_progressThread;
+    // Shared with the service's threads: plain 32-bit values, each written by one side.
+    volatile LONG m_bClosedByUser = FALSE;
+    volatile LONG m_hrDownload = S_OK;
+    volatile LONG m_hrFirmware = S_OK;
+    volatile LONG m_bFirmwareDone = FALSE;
+    int m_nCategoryKind = -1;
+    int m_nFirmwareService = -1;
+    bool m_bInfoOnly = false;
+    bool m_bUpdateAvailable = false;
+    ULONGLONG m_ullTotalSize = 0;
+};
