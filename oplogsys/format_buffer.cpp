@@ -36,11 +36,23 @@ void PutNumber(COutput& out, unsigned int nMagnitude, bool bNegative, unsigned i
     const wchar_t* pszDigits = bUpper ? L"0123456789ABCDEF" : L"0123456789abcdef";
     wchar_t szDigits[12];
     int nDigits = 0;
-    do
+    // Constant divisors: the compiler turns them into multiplications and shifts.
+    if (nBase == 16)
     {
-        szDigits[nDigits++] = pszDigits[nMagnitude % nBase];
-        nMagnitude /= nBase;
-    } while (nMagnitude != 0);
+        do
+        {
+            szDigits[nDigits++] = pszDigits[nMagnitude & 0xF];
+            nMagnitude >>= 4;
+        } while (nMagnitude != 0);
+    }
+    else
+    {
+        do
+        {
+            szDigits[nDigits++] = pszDigits[nMagnitude % 10];
+            nMagnitude /= 10;
+        } while (nMagnitude != 0);
+    }
     const int nLength = nDigits + (bNegative ? 1 : 0);
     if (!bZeroPad)
         for (int i = nLength; i < nWidth; ++i)

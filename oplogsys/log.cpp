@@ -37,35 +37,39 @@ long CLog::Write(const wchar_t* pszText)
 {
     if (m_pIO == nullptr)
         return 0;
+    // "[%08X][%04d/%02d/%02d(%02d:%02d:%02d.%03d)]" changes at most once a millisecond: it is
+    // built again only then. One bar follows per level beyond the first.
     const ULONGLONG ullTick = ::GetTickCount64();
     if (ullTick != m_ullStampTick)
     {
-        ::GetLocalTime(&m_stStamp);
+        SYSTEMTIME st;
+        ::GetLocalTime(&st);
         m_ullStampTick = ullTick;
+        wchar_t* p = m_szStamp;
+        *p++ = L'[';
+        p = Common::AppendHex(p, m_dwId, 8);
+        *p++ = L']';
+        *p++ = L'[';
+        p = Common::AppendDec(p, st.wYear, 4);
+        *p++ = L'/';
+        p = Common::AppendDec(p, st.wMonth, 2);
+        *p++ = L'/';
+        p = Common::AppendDec(p, st.wDay, 2);
+        *p++ = L'(';
+        p = Common::AppendDec(p, st.wHour, 2);
+        *p++ = L':';
+        p = Common::AppendDec(p, st.wMinute, 2);
+        *p++ = L':';
+        p = Common::AppendDec(p, st.wSecond, 2);
+        *p++ = L'.';
+        p = Common::AppendDec(p, st.wMilliseconds, 3);
+        *p++ = L')';
+        *p++ = L']';
+        m_cchStamp = static_cast<size_t>(p - m_szStamp);
     }
-    const SYSTEMTIME& st = m_stStamp;
-    // "[%08X][%04d/%02d/%02d(%02d:%02d:%02d.%03d)]" and one bar per level beyond the first.
-    wchar_t szHeader[64 + kMaxBars + 1];
-    wchar_t* p = szHeader;
-    *p++ = L'[';
-    p = Common::AppendHex(p, m_dwId, 8);
-    *p++ = L']';
-    *p++ = L'[';
-    p = Common::AppendDec(p, st.wYear, 4);
-    *p++ = L'/';
-    p = Common::AppendDec(p, st.wMonth, 2);
-    *p++ = L'/';
-    p = Common::AppendDec(p, st.wDay, 2);
-    *p++ = L'(';
-    p = Common::AppendDec(p, st.wHour, 2);
-    *p++ = L':';
-    p = Common::AppendDec(p, st.wMinute, 2);
-    *p++ = L':';
-    p = Common::AppendDec(p, st.wSecond, 2);
-    *p++ = L'.';
-    p = Common::AppendDec(p, st.wMilliseconds, 3);
-    *p++ = L')';
-    *p++ = L']';
+    wchar_t szHeader[kStampChars + kMaxBars + 1];
+    wmemcpy(szHeader, m_szStamp, m_cchStamp);
+    wchar_t* p = szHeader + m_cchStamp;
     for (long nLevel = 1; nLevel < m_nIndent && nLevel <= kMaxBars; ++nLevel)
         *p++ = L'\x2502';
     *p = L'\0';

@@ -30,7 +30,10 @@ private:
     DWORD m_dwId;
     // Reading the clock costs more than the rest of a line; the system tick (which is also the
     // clock's own granularity) tells when the time may have changed.
+    // The id and time part of the header, for the tick it was made in.
+    static const size_t kStampChars = 64;
     ULONGLONG m_ullStampTick = ~0ull;
-    SYSTEMTIME m_stStamp = {};
+    wchar_t m_szStamp[kStampChars] = {};
+    size_t m_cchStamp = 0;
 };
 }  // namespace opLogSys

@@ -95,9 +95,16 @@ HRESULT CMethodLogBase::LevelVPrintf(long nLevel, const wchar_t* pszFormat, va_l
 {
     if (!m_bEnabled || (nLevel != m_nLevel && !m_pLogSystem->IsEnabled(m_pszSubject, nLevel)))
         return 0;
-    wchar_t szText[Common::kFormatChars];
-    Common::FormatV(szText, Common::kFormatChars, pszFormat, args);
-    return WriteTraceLine(szText);
+    ILog* pLog = ThreadLog();
+    if (pLog == nullptr)
+        return S_FALSE;
+    // Formatted straight behind the "│ " of the line, cut at the line's 1023 characters.
+    wchar_t szLine[Common::kFormatChars];
+    szLine[0] = L'\x2502';
+    szLine[1] = L' ';
+    Common::FormatV(szLine + 2, Common::kFormatChars - 2, pszFormat, args);
+    pLog->Write(szLine);
+    return S_OK;
 }
 
 HRESULT CMethodLogBase::VPrintf(const wchar_t* pszFormat, va_list args)
@@ -114,13 +121,9 @@ HRESULT CMethodLogBase::WriteTraceLine(const wchar_t* pszText) noexcept
     wchar_t szLine[Common::kFormatChars];
     szLine[0] = L'\x2502';
     szLine[1] = L' ';
-    size_t cch = 2;
-    if (pszText)
-    {
-        while (cch < Common::kFormatChars - 1 && *pszText)
-            szLine[cch++] = *pszText++;
-    }
-    szLine[cch] = L'\0';
+    const size_t cchText = pszText ? wcsnlen(pszText, Common::kFormatChars - 3) : 0;
+    wmemcpy(szLine + 2, pszText ? pszText : L"", cchText);
+    szLine[2 + cchText] = L'\0';
     pLog->Write(szLine);
     return S_OK;
 }
