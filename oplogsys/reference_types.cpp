@@ -57,9 +57,17 @@ bool ToAnsiByRuns(const wchar_t* pszText, char* pBuffer, size_t cbBuffer, size_t
     {
         if (*p < 0x80)
         {
-            if (cb + 1 >= cbBuffer)
+            // Find the run first, then copy it in one simple loop the compiler can widen.
+            const wchar_t* pRunEnd = p;
+            while (*pRunEnd && *pRunEnd < 0x80)
+                ++pRunEnd;
+            const size_t cchRun = static_cast<size_t>(pRunEnd - p);
+            if (cb + cchRun >= cbBuffer)
                 return false;
-            pBuffer[cb++] = static_cast<char>(*p++);
+            for (size_t i = 0; i < cchRun; ++i)
+                pBuffer[cb + i] = static_cast<char>(p[i]);
+            cb += cchRun;
+            p = pRunEnd;
             continue;
         }
         const wchar_t* pEnd = p;
