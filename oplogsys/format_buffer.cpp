@@ -17,10 +17,14 @@ public:
         if (m_p < m_pEnd)
             *m_p++ = ch;
     }
-    void Put(const wchar_t* psz) noexcept
+    void Put(const wchar_t* psz) noexcept { Put(psz, wcslen(psz)); }
+    void Put(const wchar_t* pch, size_t cch) noexcept
     {
-        while (*psz && m_p < m_pEnd)
-            *m_p++ = *psz++;
+        const size_t cchRoom = static_cast<size_t>(m_pEnd - m_p);
+        if (cch > cchRoom)
+            cch = cchRoom;
+        wmemcpy(m_p, pch, cch);
+        m_p += cch;
     }
     void Terminate() noexcept { *m_p = L'\0'; }
 
@@ -74,7 +78,11 @@ bool FormatSimple(wchar_t* pszBuffer, size_t cchBuffer, const wchar_t* pszFormat
     {
         if (*f != L'%')
         {
-            out.Put(*f);
+            const wchar_t* pEnd = f;
+            while (*pEnd && *pEnd != L'%')
+                ++pEnd;
+            out.Put(f, static_cast<size_t>(pEnd - f));
+            f = pEnd - 1;
             continue;
         }
         ++f;
