@@ -1,0 +1,180 @@
+// The companion's package installed and removed by the system's msiexec: files, product keys,
+// the component libraries usable by class identifier, and a removal that leaves only the user's
+// settings behind.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "common/com_init.h"
+#include "common/product_keys.h"
+#include "common/string_util.h"
+#include "common/testing/zeptest.h"
+#include "zep_backend_library.h"
+#include "zep_gui_library.h"
+
+namespace
+{
+std::wstring KnownFolder(int csidl)
+{
+    wchar_t szPath[MAX_PATH] = {};
+    EXPECT_EQ(S_OK, ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, szPath));
+    return szPath;
+}
+
+bool KeyExists(HKEY hRoot, const std::wstring& key)
+{
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExW(hRoot, key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(hKey);
+    return true;
+}
+
+// The string value, or "(absent)".
+std::wstring StringValue(HKEY hRoot, const std::wstring& key, const wchar_t* pszName)
+{
+    wchar_t szValue[1024] = {};
+    DWORD cb = sizeof(szValue) - sizeof(wchar_t);
+    if (::RegGetValueW(hRoot, key.c_str(), pszName, RRF_RT_REG_SZ, nullptr, szValue, &cb) !=
+        ERROR_SUCCESS)
+        return L"(absent)";
+    return szValue;
+}
+
+std::wstring GuidText(const GUID& guid)
+{
+    wchar_t sz[64] = {};
+    ::StringFromGUID2(guid, sz, _countof(sz));
+    return sz;
+}
+
+// Every key the component libraries' registration writes below the classes root.
+std::vector<std::wstring> ComKeys()
+{
+    std::vector<std::wstring> keys;
+    for (const CLSID* pClsid : {&CLSID_ZepUpdateInfoManager, &CLSID_ZepSoftwareDownloadManager, &CLSID_ZepAutoUpdateGUI})
+        keys.push_back(L"CLSID\\" + GuidText(*pClsid));
+    for (const GUID* pLibId : {&LIBID_ZepBackend_LibraryLib, &LIBID_ZepGUI_LibraryLib})
+        keys.push_back(L"TypeLib\\" + GuidText(*pLibId));
+    for (const IID* pIid : {&IID_IZepUpdateInfoManager, &IID_IZepSoftwareDownloadManager, &IID_IZepAutoUpdateGUI})
+        keys.push_back(L"Interface\\" + GuidText(*pIid));
+    for (const wchar_t* pszProgId :
+         {L"ZepBackend_Library.ZepUpdateInfoManager", L"ZepBackend_Library.ZepUpdateInfoManag.1",
+          L"ZepBackend_Library.ZepSoftwareDownloadManager", L"ZepBackend_Library.ZepSoftwareDownloadManager.1",
+          L"ZepGUI_Library.ZepAutoUpdateGUI", L"ZepGUI_Library.ZepAutoUpdateGUI.1", L"AppID\\ZepBackend_Library.DLL",
+          L"AppID\\ZepGUI_Library.DLL"})
+        keys.push_back(pszProgId);
+    return keys;
+}
+
+class VelomarMsiTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_package = zeptest::ExeDir() + L"Velomar.msi";
+        m_log = zeptest::TestTempDir() + L"msiexec.log";
+        m_programDir = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Orvo Corporation\\Velomar Launcher\\";
+        m_dataDir = KnownFolder(CSIDL_COMMON_APPDATA) + L"\\Orvo Corporation\\Velomar Launcher\\";
+        // A run that died half-way may have left the package installed.
+        Msiexec(L"/x");
+    }
+
+    void TearDown() override { Msiexec(L"/x"); }
+
+    DWORD Msiexec(const std::wstring& action)
+    {
+        ::DeleteFileW(m_log.c_str());
+        DWORD dwExit = 0xFFFFFFFF;
+        EXPECT_TRUE(zeptest::RunProcess(
+            L"msiexec.exe " + action + L" \"" + m_package + L"\" /qn /l*v \"" + m_log + L"\"", 240000, dwExit));
+        return dwExit;
+    }
+
+    std::string Log()
+    {
+        std::string bytes;
+        if (!zeptest::ReadFileBytes(m_log, bytes))
+            return "(no log)";
+        if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF)
+            return WideToUtf8(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2));
+        return bytes;
+    }
+
+    bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+    std::wstring m_package;
+    std::wstring m_log;
+    std::wstring m_programDir;
+    std::wstring m_dataDir;
+};
+
+const wchar_t* const kInstalledFiles[] = {
+    L"Tolvik.exe", L"Pirro.exe", L"UpdateChecker\\ZepBackend_Library.dll", L"UpdateChecker\\ZepGUI_Library.dll",
+    L"UpdateChecker\\ZepGUI_LibraryRes.dll", L"UpdateChecker\\ZepHelper_ApplicationRes.dll"};
+}  // namespace
+
+TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
+{
+    // msiexec writes the prefix's own registry, not this test's sandbox.
+    zeptest::CRegistrySandboxSuspension realRegistry;
+
+    ASSERT_EQ(0u, Msiexec(L"/i")) << Log();
+    for (const wchar_t* pszFile : kInstalledFiles)
+        EXPECT_TRUE(Exists(m_programDir + pszFile)) << WideToUtf8(pszFile);
+    EXPECT_TRUE(Exists(m_dataDir));
+
+    const std::wstring product = ZEP_PRODUCT_KEY;
+    EXPECT_EQ(m_programDir + L"Tolvik.exe", StringValue(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK", L"InstalledPath"));
+    EXPECT_EQ(m_programDir + L"Pirro.exe", StringValue(HKEY_LOCAL_MACHINE, product + L"\\PIRRO", L"InstalledPath"));
+    EXPECT_EQ(L"2.1.0", StringValue(HKEY_LOCAL_MACHINE, product + L"\\Version", nullptr));
+    // Written by the package's second step, under its Japanese code page.
+    EXPECT_EQ(L"\u30DF\u30E5\u30FC\u30B8\u30C3\u30AF",
+              StringValue(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK\\Music", L"Caption"));
+    EXPECT_EQ(L"\u30DD\u30C3\u30C9\u30AD\u30E3\u30B9\u30C8",
+              StringValue(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK\\Podcast", L"Caption"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_ZepUpdateInfoManager) + L"\\Programmable"));
+    EXPECT_EQ(m_programDir + L"UpdateChecker\\ZepGUI_Library.dll",
+              StringValue(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_ZepAutoUpdateGUI) + L"\\InprocServer32", nullptr));
+
+    {
+        CComInitScope com;
+        ASSERT_TRUE(com.Succeeded());
+        IZepUpdateInfoManager* pManager = nullptr;
+        EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_ZepUpdateInfoManager, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_PPV_ARGS(&pManager)));
+        IZepAutoUpdateGUI* pGui = nullptr;
+        EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_ZepAutoUpdateGUI, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&pGui)));
+        // The registered type libraries are the ones a script client and the marshaler find.
+        for (const GUID* pLibId : {&LIBID_ZepBackend_LibraryLib, &LIBID_ZepGUI_LibraryLib})
+        {
+            ITypeLib* pTypeLib = nullptr;
+            EXPECT_EQ(S_OK, ::LoadRegTypeLib(*pLibId, 1, 0, LOCALE_NEUTRAL, &pTypeLib)) << WideToUtf8(GuidText(*pLibId));
+            if (pTypeLib)
+                pTypeLib->Release();
+        }
+        if (pManager)
+            pManager->Release();
+        if (pGui)
+            pGui->Release();
+        ::CoFreeUnusedLibraries();
+    }
+
+    // The launcher writes the user's settings on its first run; they outlive the package.
+    const char settings[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?><velomar_launcher/>";
+    ASSERT_TRUE(zeptest::WriteFileBytes(m_dataDir + L"TOLVIKSetting.xml", settings, sizeof(settings) - 1));
+
+    // Pirro was started at the end of the installation and runs while the package is removed.
+    ASSERT_EQ(0u, Msiexec(L"/x")) << Log();
+    EXPECT_NE(std::string::npos, Log().find("CloseWatcherCA: closed Pirro.exe")) << Log();
+    EXPECT_FALSE(Exists(m_programDir)) << Log();
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, product));
+    for (const std::wstring& key : ComKeys())
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << WideToUtf8(key);
+    EXPECT_TRUE(Exists(m_dataDir + L"TOLVIKSetting.xml"));
+}
