@@ -3,6 +3,8 @@
 // settings behind.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <shlobj.h>
@@ -72,28 +74,101 @@ std::vector<std::wstring> ComKeys()
     return keys;
 }
 
+// The package's upgrade code, read from the package itself.
+std::wstring UpgradeCode(const std::wstring& package)
+{
+    MSIHANDLE hDatabase = 0;
+    if (::MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, &hDatabase) != ERROR_SUCCESS)
+        return std::wstring();
+    std::wstring code;
+    MSIHANDLE hView = 0;
+    if (::MsiDatabaseOpenViewW(hDatabase, L"SELECT `Value` FROM `Property` WHERE `Property` = 'UpgradeCode'",
+                               &hView) == ERROR_SUCCESS)
+    {
+        MSIHANDLE hRecord = 0;
+        if (::MsiViewExecute(hView, 0) == ERROR_SUCCESS && ::MsiViewFetch(hView, &hRecord) == ERROR_SUCCESS)
+        {
+            wchar_t szValue[64] = {};
+            DWORD cch = _countof(szValue);
+            if (::MsiRecordGetStringW(hRecord, 1, szValue, &cch) == ERROR_SUCCESS)
+                code = szValue;
+            ::MsiCloseHandle(hRecord);
+        }
+        ::MsiCloseHandle(hView);
+    }
+    ::MsiCloseHandle(hDatabase);
+    return code;
+}
+
 class VelomarMsiTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         m_package = zeptest::ExeDir() + L"Velomar.msi";
+        m_upgrade = zeptest::ExeDir() + L"velomar_upgrade_test.msi";
         m_log = zeptest::TestTempDir() + L"msiexec.log";
         m_programDir = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Orvo Corporation\\Velomar Launcher\\";
         m_dataDir = KnownFolder(CSIDL_COMMON_APPDATA) + L"\\Orvo Corporation\\Velomar Launcher\\";
-        // A run that died half-way may have left the package installed.
-        Msiexec(L"/x");
+        // A run that died half-way may have left a package installed.
+        RemoveInstalled();
     }
 
-    void TearDown() override { Msiexec(L"/x"); }
+    void TearDown() override
+    {
+        RemoveInstalled();
+        ::DeleteFileW((m_dataDir + L"TOLVIKSetting.xml").c_str());
+        ::RemoveDirectoryW(m_dataDir.c_str());
+    }
 
-    DWORD Msiexec(const std::wstring& action)
+    // Every installed build of the package (each build has a product code of its own), found by
+    // its upgrade code and, as Wine's upgrade-code list can lose an entry, by its name.
+    void RemoveInstalled()
+    {
+        zeptest::CRegistrySandboxSuspension realRegistry;
+        const std::wstring upgradeCode = UpgradeCode(m_package);
+        ASSERT_FALSE(upgradeCode.empty());
+        std::vector<std::wstring> products;
+        wchar_t szProduct[39] = {};
+        for (DWORD i = 0; ::MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, i, szProduct) == ERROR_SUCCESS; ++i)
+            products.push_back(szProduct);
+        for (DWORD i = 0; ::MsiEnumProductsW(i, szProduct) == ERROR_SUCCESS; ++i)
+        {
+            wchar_t szName[128] = {};
+            DWORD cch = _countof(szName);
+            if (::MsiGetProductInfoW(szProduct, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, szName, &cch) == ERROR_SUCCESS &&
+                std::wstring(szName) == L"Velomar Launcher")
+                products.push_back(szProduct);
+        }
+        for (const std::wstring& product : products)
+            Msiexec(L"/x", product);
+    }
+
+    // target: a package file or an installed product code.
+    DWORD Msiexec(const std::wstring& action, const std::wstring& target)
     {
         ::DeleteFileW(m_log.c_str());
         DWORD dwExit = 0xFFFFFFFF;
         EXPECT_TRUE(zeptest::RunProcess(
-            L"msiexec.exe " + action + L" \"" + m_package + L"\" /qn /l*v \"" + m_log + L"\"", 240000, dwExit));
+            L"msiexec.exe " + action + L" \"" + target + L"\" /qn /l*v \"" + m_log + L"\"", 240000, dwExit));
         return dwExit;
+    }
+    DWORD Msiexec(const std::wstring& action) { return Msiexec(action, m_package); }
+
+    // The installation starts the watcher without waiting for it.
+    static bool WaitForWatcher()
+    {
+        for (int i = 0; i < 200; ++i)
+        {
+            HANDLE hMutex = ::OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\Pirro");
+            if (hMutex)
+            {
+                ::CloseHandle(hMutex);
+                return true;
+            }
+            ::Sleep(50);
+        }
+        return false;
     }
 
     std::string Log()
@@ -109,6 +184,7 @@ protected:
     bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
     std::wstring m_package;
+    std::wstring m_upgrade;
     std::wstring m_log;
     std::wstring m_programDir;
     std::wstring m_dataDir;
@@ -166,10 +242,12 @@ TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
     }
 
     // The launcher writes the user's settings on its first run; they outlive the package.
-    const char settings[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?><velomar_launcher/>";
+    const char settings[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<velomar_launcher><pirro/><tolvik>"
+                            "<first_exec>false</first_exec></tolvik></velomar_launcher>";
     ASSERT_TRUE(zeptest::WriteFileBytes(m_dataDir + L"TOLVIKSetting.xml", settings, sizeof(settings) - 1));
 
     // Pirro was started at the end of the installation and runs while the package is removed.
+    ASSERT_TRUE(WaitForWatcher());
     ASSERT_EQ(0u, Msiexec(L"/x")) << Log();
     EXPECT_NE(std::string::npos, Log().find("CloseWatcherCA: closed Pirro.exe")) << Log();
     EXPECT_FALSE(Exists(m_programDir)) << Log();
@@ -177,4 +255,27 @@ TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
     for (const std::wstring& key : ComKeys())
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << WideToUtf8(key);
     EXPECT_TRUE(Exists(m_dataDir + L"TOLVIKSetting.xml"));
+}
+
+TEST_F(VelomarMsiTest, UpgradeReplacesTheRunningWatcherAndStartsItAgain)
+{
+    zeptest::CRegistrySandboxSuspension realRegistry;
+    const std::wstring product = ZEP_PRODUCT_KEY;
+
+    ASSERT_EQ(0u, Msiexec(L"/i")) << Log();
+    ASSERT_TRUE(WaitForWatcher());
+    ASSERT_EQ(0u, Msiexec(L"/i", m_upgrade)) << Log();
+    const std::string log = Log();
+    EXPECT_NE(std::string::npos, log.find("CloseWatcherCA: closed Pirro.exe")) << log;
+    EXPECT_EQ(L"2.1.1", StringValue(HKEY_LOCAL_MACHINE, product + L"\\Version", nullptr));
+    for (const wchar_t* pszFile : kInstalledFiles)
+        EXPECT_TRUE(Exists(m_programDir + pszFile)) << WideToUtf8(pszFile);
+    EXPECT_TRUE(WaitForWatcher());
+
+    // One product is left, and its removal leaves nothing either.
+    ASSERT_EQ(0u, Msiexec(L"/x", m_upgrade)) << Log();
+    EXPECT_FALSE(Exists(m_programDir)) << Log();
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, product));
+    for (const std::wstring& key : ComKeys())
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << WideToUtf8(key);
 }
