@@ -197,10 +197,21 @@ const wchar_t* const kInstalledFiles[] = {
 
 TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
 {
+    // A data folder left by an earlier run would hide whether the installation creates it.
+    ::DeleteFileW((m_dataDir + L"TOLVIKSetting.xml").c_str());
+    ::RemoveDirectoryW(m_dataDir.c_str());
     // msiexec writes the prefix's own registry, not this test's sandbox.
     zeptest::CRegistrySandboxSuspension realRegistry;
 
     ASSERT_EQ(0u, Msiexec(L"/i")) << Log();
+    // The installer reports an action library that does not load as a success: its own log lines
+    // show that it ran.
+    const std::string installLog = Log();
+    for (const char* pszLine :
+         {"Ondrix:  Took the instance lock 'VelomarLauncherSetup'", "Halvent:  Succeeded : Pauses automatic updating",
+          "Moltra:  Created the data folder", "Ondrix:  ExecuteApplicationCA started",
+          "Halvent:  Succeeded : Resumes automatic updating"})
+        EXPECT_NE(std::string::npos, installLog.find(pszLine)) << pszLine;
     for (const wchar_t* pszFile : kInstalledFiles)
         EXPECT_TRUE(Exists(m_programDir + pszFile)) << WideToUtf8(pszFile);
     EXPECT_TRUE(Exists(m_dataDir));
@@ -224,6 +235,9 @@ TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
         IZepUpdateInfoManager* pManager = nullptr;
         EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_ZepUpdateInfoManager, nullptr, CLSCTX_INPROC_SERVER,
                                            IID_PPV_ARGS(&pManager)));
+        IZepSoftwareDownloadManager* pDownloads = nullptr;
+        EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_ZepSoftwareDownloadManager, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_PPV_ARGS(&pDownloads)));
         IZepAutoUpdateGUI* pGui = nullptr;
         EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_ZepAutoUpdateGUI, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&pGui)));
         // The registered type libraries are the ones a script client and the marshaler find.
@@ -238,6 +252,8 @@ TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
             pManager->Release();
         if (pGui)
             pGui->Release();
+        if (pDownloads)
+            pDownloads->Release();
         ::CoFreeUnusedLibraries();
     }
 
