@@ -6,6 +6,9 @@
        The COM registration of one component library as RegistryValue elements, made from the
        library's own REGISTRY scripts and IDL (the identifiers exist once, in those files).
        Empty keys (which wixl cannot express) go to OUT.tsv for the patch step.
+  wixl WIXL-ARGUMENTS...
+       Runs wixl and fails on any warning: wixl drops what it does not know (attributes,
+       elements) with a warning only.
   patch --msi X.msi ROWS.tsv...
        Sets the database code page to 932 and inserts the rows of the given files. wixl writes
        non-ASCII text into a broken string pool; msibuild stores it correctly once the database
@@ -228,7 +231,21 @@ def cmd_patch(args):
             msibuild(args.msi, '-q', 'INSERT INTO `Registry` (%s) VALUES (%s)' % (columns, values))
 
 
+def run_wixl(arguments):
+    result = subprocess.run(['wixl'] + arguments, capture_output=True, text=True)
+    if result.returncode != 0 or result.stderr.strip():
+        raise RgsError('wixl: ' + (result.stderr.strip() or 'exit code %d' % result.returncode))
+
+
 def main():
+    if sys.argv[1:2] == ['wixl']:
+        # wixl's own options pass through untouched.
+        try:
+            run_wixl(sys.argv[2:])
+        except (RgsError, OSError) as e:
+            print('msi_registry.py: %s' % e, file=sys.stderr)
+            return 1
+        return 0
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     sub = parser.add_subparsers(dest='command', required=True)
     wxi = sub.add_parser('wxi')
