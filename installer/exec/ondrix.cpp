@@ -1,5 +1,5 @@
-// Ondrix: starting programs of the installation and the installation's instance lock, as plain
-// functions (1 or 0) and as custom actions (installer status codes).
+// Ondrix: starting programs of the installation, the installation's instance lock and closing the
+// device watcher, as plain functions (1 or 0) and as custom actions (installer status codes).
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -12,6 +12,7 @@
 #include "common/string_util.h"
 #include "installer/exec/app_start.h"
 #include "installer/exec/instance_lock.h"
+#include "installer/exec/watcher_close.h"
 
 namespace
 {
@@ -19,6 +20,7 @@ const wchar_t kLogName[] = L"Ondrix";
 const int kMessageLockHeld = 28000;
 const int kMessageCannotSetProperty = 2839;
 const wchar_t kMutexHandleProperty[] = L"MUTEX_HANDLE";
+const DWORD kWatcherCloseTimeoutMs = 10000;
 
 // System code page text to wide; a null pointer stays null.
 bool AnsiArgument(const char* psz, std::wstring& wide, const wchar_t*& pszWide)
@@ -250,6 +252,48 @@ UINT RunUnlockAction(MSIHANDLE hInstall) noexcept
     }
 }
 
+// Closes the device watcher named by LAUNCH_APPNAME before its program is removed or replaced.
+// A watcher that stays is only logged: the installer copes with a file in use its own way.
+UINT RunCloseWatcherAction(MSIHANDLE hInstall) noexcept
+{
+    try
+    {
+        CCustomAction action;
+        if (action.Initialize(hInstall, kLogName) != ERROR_SUCCESS)
+        {
+            action.LogError(ERROR_INSTALL_FAILURE, L"CloseWatcherCA failed to initialize");
+            return ERROR_INSTALL_FAILURE;
+        }
+        std::wstring program;
+        const UINT uStatus = action.GetProperty(L"LAUNCH_APPNAME", program);
+        if (uStatus != ERROR_SUCCESS || !IsUsablePathPart(program))
+        {
+            action.LogError(uStatus == ERROR_SUCCESS ? ERROR_INVALID_PARAMETER : uStatus,
+                            L"Failed to get data for property 'LAUNCH_APPNAME'");
+            return action.Finish(ERROR_SUCCESS);
+        }
+        const std::wstring mutexName = WatcherMutexName(program);
+        switch (CloseWatcher(mutexName, kWatcherCloseTimeoutMs))
+        {
+        case WatcherCloseResult::NotRunning:
+            action.Log(FormatString(L"CloseWatcherCA: %s is not running", program.c_str()));
+            break;
+        case WatcherCloseResult::Closed:
+            action.Log(FormatString(L"CloseWatcherCA: closed %s", program.c_str()));
+            break;
+        case WatcherCloseResult::TimedOut:
+            action.Log(FormatString(L"CloseWatcherCA: %s still runs after %lu ms", program.c_str(),
+                                    static_cast<unsigned long>(kWatcherCloseTimeoutMs)));
+            break;
+        }
+        return action.Finish(ERROR_SUCCESS);
+    }
+    catch (...)
+    {
+        return ERROR_INSTALL_FAILURE;
+    }
+}
+
 int LockWide(const wchar_t* pszName, HANDLE* phMutex, BOOL* pbHeld) noexcept
 {
     if (pszName == nullptr || phMutex == nullptr || pbHeld == nullptr)
@@ -342,5 +386,9 @@ UINT WINAPI LockInstanceCA(MSIHANDLE hInstall)
 UINT WINAPI UnLockInstanceCA(MSIHANDLE hInstall)
 {
     return RunUnlockAction(hInstall);
+}
+UINT WINAPI CloseWatcherCA(MSIHANDLE hInstall)
+{
+    return RunCloseWatcherAction(hInstall);
 }
 }  // extern "C"

@@ -1,0 +1,297 @@
+// The companion's package installed and removed by the system's msiexec: files, product keys,
+// the component libraries usable by class identifier, and a removal that leaves only the user's
+// settings behind.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "common/com_init.h"
+#include "common/product_keys.h"
+#include "common/string_util.h"
+#include "common/testing/zeptest.h"
+#include "zep_backend_library.h"
+#include "zep_gui_library.h"
+
+namespace
+{
+std::wstring KnownFolder(int csidl)
+{
+    wchar_t szPath[MAX_PATH] = {};
+    EXPECT_EQ(S_OK, ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, szPath));
+    return szPath;
+}
+
+bool KeyExists(HKEY hRoot, const std::wstring& key)
+{
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExW(hRoot, key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(hKey);
+    return true;
+}
+
+// The string value, or "(absent)".
+std::wstring StringValue(HKEY hRoot, const std::wstring& key, const wchar_t* pszName)
+{
+    wchar_t szValue[1024] = {};
+    DWORD cb = sizeof(szValue) - sizeof(wchar_t);
+    if (::RegGetValueW(hRoot, key.c_str(), pszName, RRF_RT_REG_SZ, nullptr, szValue, &cb) !=
+        ERROR_SUCCESS)
+        return L"(absent)";
+    return szValue;
+}
+
+std::wstring GuidText(const GUID& guid)
+{
+    wchar_t sz[64] = {};
+    ::StringFromGUID2(guid, sz, _countof(sz));
+    return sz;
+}
+
+// Every key the component libraries' registration writes below the classes root.
+std::vector<std::wstring> ComKeys()
+{
+    std::vector<std::wstring> keys;
+    for (const CLSID* pClsid : {&CLSID_ZepUpdateInfoManager, &CLSID_ZepSoftwareDownloadManager, &CLSID_ZepAutoUpdateGUI})
+        keys.push_back(L"CLSID\\" + GuidText(*pClsid));
+    for (const GUID* pLibId : {&LIBID_ZepBackend_LibraryLib, &LIBID_ZepGUI_LibraryLib})
+        keys.push_back(L"TypeLib\\" + GuidText(*pLibId));
+    for (const IID* pIid : {&IID_IZepUpdateInfoManager, &IID_IZepSoftwareDownloadManager, &IID_IZepAutoUpdateGUI})
+        keys.push_back(L"Interface\\" + GuidText(*pIid));
+    for (const wchar_t* pszProgId :
+         {L"ZepBackend_Library.ZepUpdateInfoManager", L"ZepBackend_Library.ZepUpdateInfoManag.1",
+          L"ZepBackend_Library.ZepSoftwareDownloadManager", L"ZepBackend_Library.ZepSoftwareDownloadManager.1",
+          L"ZepGUI_Library.ZepAutoUpdateGUI", L"ZepGUI_Library.ZepAutoUpdateGUI.1", L"AppID\\ZepBackend_Library.DLL",
+          L"AppID\\ZepGUI_Library.DLL"})
+        keys.push_back(pszProgId);
+    return keys;
+}
+
+// The package's upgrade code, read from the package itself.
+std::wstring UpgradeCode(const std::wstring& package)
+{
+    MSIHANDLE hDatabase = 0;
+    if (::MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, &hDatabase) != ERROR_SUCCESS)
+        return std::wstring();
+    std::wstring code;
+    MSIHANDLE hView = 0;
+    if (::MsiDatabaseOpenViewW(hDatabase, L"SELECT `Value` FROM `Property` WHERE `Property` = 'UpgradeCode'",
+                               &hView) == ERROR_SUCCESS)
+    {
+        MSIHANDLE hRecord = 0;
+        if (::MsiViewExecute(hView, 0) == ERROR_SUCCESS && ::MsiViewFetch(hView, &hRecord) == ERROR_SUCCESS)
+        {
+            wchar_t szValue[64] = {};
+            DWORD cch = _countof(szValue);
+            if (::MsiRecordGetStringW(hRecord, 1, szValue, &cch) == ERROR_SUCCESS)
+                code = szValue;
+            ::MsiCloseHandle(hRecord);
+        }
+        ::MsiCloseHandle(hView);
+    }
+    ::MsiCloseHandle(hDatabase);
+    return code;
+}
+
+class VelomarMsiTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_package = zeptest::ExeDir() + L"Velomar.msi";
+        m_upgrade = zeptest::ExeDir() + L"velomar_upgrade_test.msi";
+        m_log = zeptest::TestTempDir() + L"msiexec.log";
+        m_programDir = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Orvo Corporation\\Velomar Launcher\\";
+        m_dataDir = KnownFolder(CSIDL_COMMON_APPDATA) + L"\\Orvo Corporation\\Velomar Launcher\\";
+        // A run that died half-way may have left a package installed.
+        RemoveInstalled();
+    }
+
+    void TearDown() override
+    {
+        RemoveInstalled();
+        ::DeleteFileW((m_dataDir + L"TOLVIKSetting.xml").c_str());
+        ::RemoveDirectoryW(m_dataDir.c_str());
+    }
+
+    // Every installed build of the package (each build has a product code of its own), found by
+    // its upgrade code and, as Wine's upgrade-code list can lose an entry, by its name.
+    void RemoveInstalled()
+    {
+        zeptest::CRegistrySandboxSuspension realRegistry;
+        const std::wstring upgradeCode = UpgradeCode(m_package);
+        ASSERT_FALSE(upgradeCode.empty());
+        std::vector<std::wstring> products;
+        wchar_t szProduct[39] = {};
+        for (DWORD i = 0; ::MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, i, szProduct) == ERROR_SUCCESS; ++i)
+            products.push_back(szProduct);
+        for (DWORD i = 0; ::MsiEnumProductsW(i, szProduct) == ERROR_SUCCESS; ++i)
+        {
+            wchar_t szName[128] = {};
+            DWORD cch = _countof(szName);
+            if (::MsiGetProductInfoW(szProduct, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, szName, &cch) == ERROR_SUCCESS &&
+                std::wstring(szName) == L"Velomar Launcher")
+                products.push_back(szProduct);
+        }
+        for (const std::wstring& product : products)
+            Msiexec(L"/x", product);
+    }
+
+    // target: a package file or an installed product code.
+    DWORD Msiexec(const std::wstring& action, const std::wstring& target)
+    {
+        ::DeleteFileW(m_log.c_str());
+        DWORD dwExit = 0xFFFFFFFF;
+        EXPECT_TRUE(zeptest::RunProcess(
+            L"msiexec.exe " + action + L" \"" + target + L"\" /qn /l*v \"" + m_log + L"\"", 240000, dwExit));
+        return dwExit;
+    }
+    DWORD Msiexec(const std::wstring& action) { return Msiexec(action, m_package); }
+
+    // The installation starts the watcher without waiting for it.
+    static bool WaitForWatcher()
+    {
+        for (int i = 0; i < 200; ++i)
+        {
+            HANDLE hMutex = ::OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\Pirro");
+            if (hMutex)
+            {
+                ::CloseHandle(hMutex);
+                return true;
+            }
+            ::Sleep(50);
+        }
+        return false;
+    }
+
+    std::string Log()
+    {
+        std::string bytes;
+        if (!zeptest::ReadFileBytes(m_log, bytes))
+            return "(no log)";
+        if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF)
+            return WideToUtf8(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2));
+        return bytes;
+    }
+
+    bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+    std::wstring m_package;
+    std::wstring m_upgrade;
+    std::wstring m_log;
+    std::wstring m_programDir;
+    std::wstring m_dataDir;
+};
+
+const wchar_t* const kInstalledFiles[] = {
+    L"Tolvik.exe", L"Pirro.exe", L"UpdateChecker\\ZepBackend_Library.dll", L"UpdateChecker\\ZepGUI_Library.dll",
+    L"UpdateChecker\\ZepGUI_LibraryRes.dll", L"UpdateChecker\\ZepHelper_ApplicationRes.dll"};
+}  // namespace
+
+TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
+{
+    // A data folder left by an earlier run would hide whether the installation creates it.
+    ::DeleteFileW((m_dataDir + L"TOLVIKSetting.xml").c_str());
+    ::RemoveDirectoryW(m_dataDir.c_str());
+    // msiexec writes the prefix's own registry, not this test's sandbox.
+    zeptest::CRegistrySandboxSuspension realRegistry;
+
+    ASSERT_EQ(0u, Msiexec(L"/i")) << Log();
+    // The installer reports an action library that does not load as a success: its own log lines
+    // show that it ran.
+    const std::string installLog = Log();
+    for (const char* pszLine :
+         {"Ondrix:  Took the instance lock 'VelomarLauncherSetup'", "Halvent:  Succeeded : Pauses automatic updating",
+          "Moltra:  Created the data folder", "Ondrix:  ExecuteApplicationCA started",
+          "Halvent:  Succeeded : Resumes automatic updating"})
+        EXPECT_NE(std::string::npos, installLog.find(pszLine)) << pszLine;
+    for (const wchar_t* pszFile : kInstalledFiles)
+        EXPECT_TRUE(Exists(m_programDir + pszFile)) << WideToUtf8(pszFile);
+    EXPECT_TRUE(Exists(m_dataDir));
+
+    const std::wstring product = ZEP_PRODUCT_KEY;
+    EXPECT_EQ(m_programDir + L"Tolvik.exe", StringValue(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK", L"InstalledPath"));
+    EXPECT_EQ(m_programDir + L"Pirro.exe", StringValue(HKEY_LOCAL_MACHINE, product + L"\\PIRRO", L"InstalledPath"));
+    EXPECT_EQ(L"2.1.0", StringValue(HKEY_LOCAL_MACHINE, product + L"\\Version", nullptr));
+    // Written by the package's second step, under its Japanese code page.
+    EXPECT_EQ(L"\u30DF\u30E5\u30FC\u30B8\u30C3\u30AF",
+              StringValue(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK\\Music", L"Caption"));
+    EXPECT_EQ(L"\u30DD\u30C3\u30C9\u30AD\u30E3\u30B9\u30C8",
+              StringValue(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK\\Podcast", L"Caption"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_ZepUpdateInfoManager) + L"\\Programmable"));
+    EXPECT_EQ(m_programDir + L"UpdateChecker\\ZepGUI_Library.dll",
+              StringValue(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_ZepAutoUpdateGUI) + L"\\InprocServer32", nullptr));
+
+    {
+        CComInitScope com;
+        ASSERT_TRUE(com.Succeeded());
+        IZepUpdateInfoManager* pManager = nullptr;
+        EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_ZepUpdateInfoManager, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_PPV_ARGS(&pManager)));
+        IZepSoftwareDownloadManager* pDownloads = nullptr;
+        EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_ZepSoftwareDownloadManager, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_PPV_ARGS(&pDownloads)));
+        IZepAutoUpdateGUI* pGui = nullptr;
+        EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_ZepAutoUpdateGUI, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&pGui)));
+        // The registered type libraries are the ones a script client and the marshaler find.
+        for (const GUID* pLibId : {&LIBID_ZepBackend_LibraryLib, &LIBID_ZepGUI_LibraryLib})
+        {
+            ITypeLib* pTypeLib = nullptr;
+            EXPECT_EQ(S_OK, ::LoadRegTypeLib(*pLibId, 1, 0, LOCALE_NEUTRAL, &pTypeLib)) << WideToUtf8(GuidText(*pLibId));
+            if (pTypeLib)
+                pTypeLib->Release();
+        }
+        if (pManager)
+            pManager->Release();
+        if (pGui)
+            pGui->Release();
+        if (pDownloads)
+            pDownloads->Release();
+        ::CoFreeUnusedLibraries();
+    }
+
+    // The launcher writes the user's settings on its first run; they outlive the package.
+    const char settings[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<velomar_launcher><pirro/><tolvik>"
+                            "<first_exec>false</first_exec></tolvik></velomar_launcher>";
+    ASSERT_TRUE(zeptest::WriteFileBytes(m_dataDir + L"TOLVIKSetting.xml", settings, sizeof(settings) - 1));
+
+    // Pirro was started at the end of the installation and runs while the package is removed.
+    ASSERT_TRUE(WaitForWatcher());
+    ASSERT_EQ(0u, Msiexec(L"/x")) << Log();
+    EXPECT_NE(std::string::npos, Log().find("CloseWatcherCA: closed Pirro.exe")) << Log();
+    EXPECT_FALSE(Exists(m_programDir)) << Log();
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, product));
+    for (const std::wstring& key : ComKeys())
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << WideToUtf8(key);
+    EXPECT_TRUE(Exists(m_dataDir + L"TOLVIKSetting.xml"));
+}
+
+TEST_F(VelomarMsiTest, UpgradeReplacesTheRunningWatcherAndStartsItAgain)
+{
+    zeptest::CRegistrySandboxSuspension realRegistry;
+    const std::wstring product = ZEP_PRODUCT_KEY;
+
+    ASSERT_EQ(0u, Msiexec(L"/i")) << Log();
+    ASSERT_TRUE(WaitForWatcher());
+    ASSERT_EQ(0u, Msiexec(L"/i", m_upgrade)) << Log();
+    const std::string log = Log();
+    EXPECT_NE(std::string::npos, log.find("CloseWatcherCA: closed Pirro.exe")) << log;
+    EXPECT_EQ(L"2.1.1", StringValue(HKEY_LOCAL_MACHINE, product + L"\\Version", nullptr));
+    for (const wchar_t* pszFile : kInstalledFiles)
+        EXPECT_TRUE(Exists(m_programDir + pszFile)) << WideToUtf8(pszFile);
+    EXPECT_TRUE(WaitForWatcher());
+
+    // One product is left, and its removal leaves nothing either.
+    ASSERT_EQ(0u, Msiexec(L"/x", m_upgrade)) << Log();
+    EXPECT_FALSE(Exists(m_programDir)) << Log();
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, product));
+    for (const std::wstring& key : ComKeys())
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << WideToUtf8(key);
+}
