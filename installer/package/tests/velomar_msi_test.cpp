@@ -110,8 +110,11 @@ protected:
         m_log = zeptest::TestTempDir() + L"msiexec.log";
         m_programDir = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Orvo Corporation\\Velomar Launcher\\";
         m_dataDir = KnownFolder(CSIDL_COMMON_APPDATA) + L"\\Orvo Corporation\\Velomar Launcher\\";
-        // A run that died half-way may have left a package installed.
+        // A run that died half-way may have left a package installed; other tests of the prefix
+        // may have left empty keys below the product key. Start as a machine without the product.
         RemoveInstalled();
+        zeptest::CRegistrySandboxSuspension realRegistry;
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orvo Corporation\\Velomar Launcher");
     }
 
     void TearDown() override
@@ -192,7 +195,8 @@ protected:
 
 const wchar_t* const kInstalledFiles[] = {
     L"Tolvik.exe", L"Pirro.exe", L"UpdateChecker\\ZepBackend_Library.dll", L"UpdateChecker\\ZepGUI_Library.dll",
-    L"UpdateChecker\\ZepGUI_LibraryRes.dll", L"UpdateChecker\\ZepHelper_ApplicationRes.dll"};
+    L"UpdateChecker\\ZepGUI_LibraryRes.dll", L"UpdateChecker\\ZepHelper_ApplicationRes.dll",
+    L"UpdateChecker\\Quenta.exe", L"UpdateChecker\\Drenlox.dll"};
 }  // namespace
 
 TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
