@@ -90,8 +90,8 @@ inst_check "COM classes of both component libraries registered in UpdateChecker"
 inst_check "custom actions ran: instance lock, updates paused and resumed, data folder" eval \
   'inst_log_has "Ondrix:  Took the instance lock" && inst_log_has "Halvent:  Succeeded : Pauses automatic updating" &&
    inst_log_has "Moltra:  Created the data folder" && inst_log_has "Halvent:  Succeeded : Resumes automatic updating"'
-inst_check "settings file created for the first run (first_exec true)" \
-  grep -q '<first_exec>true</first_exec>' "$inst_data/TOLVIKSetting.xml"
+inst_check "data folder created, no settings file yet (the launcher's first run writes it)" \
+  eval '[ -d "$inst_data" ] && [ ! -e "$inst_data/TOLVIKSetting.xml" ]'
 inst_check "the installation started the installed Pirro (hidden)" inst_run "$BUILD/bin/PirroCtl.exe" wait 15000
 
 # 2. The player is plugged in.
@@ -188,7 +188,7 @@ inst_run "$BUILD/bin/quenta_demo_driver.exe" "$(winepath -w "$inst_ready" 2>/dev
   /M MANUAL /C PA001 /S VLFW /N QX-B417 /E 0.00 /F UPDATE /C PP001 /S TVK /N "Velomar Launcher" /E 2.1.0 /F UPDATE \
   > "$inst_work/driver.txt" &
 inst_driver=$!
-inst_shots=0
+inst_shots=0 inst_kinds=
 while kill -0 "$inst_driver" 2>/dev/null; do
   if [ -s "$inst_ready.$((inst_shots + 1))" ]; then
     inst_shots=$((inst_shots + 1))
@@ -196,12 +196,13 @@ while kill -0 "$inst_driver" 2>/dev/null; do
     x=$(( l > 12 ? l - 12 : 0 )); y=$(( t > 12 ? t - 12 : 0 )); w=$(( r + 12 - x )); h=$(( b + 12 - y ))
     (( x + w > 1024 )) && w=$(( 1024 - x )); (( y + h > 768 )) && h=$(( 768 - y ))
     import -window root -crop "${w}x${h}+${x}+${y}" +repage "$DEMO_OUT/installed-quenta-$inst_shots.png" 2>/dev/null || true
+    inst_kinds+="${inst_kinds:+, }$kind"
     echo "       window $inst_shots of the installed Quenta ($kind) answered with OK; screenshot: $DEMO_OUT/installed-quenta-$inst_shots.png"
     touch "$inst_done.$inst_shots"
   fi
   sleep 0.1
 done
-inst_check "the INSTALLED UpdateChecker\\Quenta.exe ran the check and ended ($inst_shots windows: confirmation, progress, result)" \
+inst_check "the INSTALLED UpdateChecker\\Quenta.exe ran the check and ended (windows answered: ${inst_kinds:-none})" \
   wait "$inst_driver"
 [ "$inst_shots" -gt 0 ] || inst_result FAIL "no window of the update client was seen"
 kill "${inst_server:-}" 2>/dev/null || true
