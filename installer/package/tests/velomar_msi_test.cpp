@@ -100,6 +100,9 @@ std::wstring UpgradeCode(const std::wstring& package)
     return code;
 }
 
+// Below the product key: one player's update status.
+const wchar_t kStatusKey[] = L"\\Auto Update Client\\QXB417FW\\DEMO0123456789";
+
 class VelomarMsiTest : public ::testing::Test
 {
 protected:
@@ -184,6 +187,17 @@ protected:
         return bytes;
     }
 
+    // The update schedule as the launcher's settings dialog stores it, a player's status as the
+    // update client does.
+    static void WriteRunTimeValues(const std::wstring& product)
+    {
+        const BYTE byStart = 1;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (product + L"\\TOLVIK\\Update").c_str(),
+                                                   L"UpdateStart", REG_BINARY, &byStart, sizeof(byStart)));
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (product + kStatusKey).c_str(),
+                                                   L"LastUpdateStatus", REG_SZ, L"00", 3 * sizeof(wchar_t)));
+    }
+
     bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
     std::wstring m_package;
@@ -266,6 +280,10 @@ TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
                             "<first_exec>false</first_exec></tolvik></velomar_launcher>";
     ASSERT_TRUE(zeptest::WriteFileBytes(m_dataDir + L"TOLVIKSetting.xml", settings, sizeof(settings) - 1));
 
+    // What the launcher and the update client write into the product key while they run is not
+    // in the package's tables; it goes with the product all the same.
+    WriteRunTimeValues(product);
+
     // Pirro was started at the end of the installation and runs while the package is removed.
     ASSERT_TRUE(WaitForWatcher());
     ASSERT_EQ(0u, Msiexec(L"/x")) << Log();
@@ -283,8 +301,12 @@ TEST_F(VelomarMsiTest, UpgradeReplacesTheRunningWatcherAndStartsItAgain)
     const std::wstring product = ZEP_PRODUCT_KEY;
 
     ASSERT_EQ(0u, Msiexec(L"/i")) << Log();
+    WriteRunTimeValues(product);
     ASSERT_TRUE(WaitForWatcher());
     ASSERT_EQ(0u, Msiexec(L"/i", m_upgrade)) << Log();
+    // The older package's removal must not take the user's schedule and the players' status along.
+    EXPECT_EQ(L"00", StringValue(HKEY_LOCAL_MACHINE, product + kStatusKey, L"LastUpdateStatus"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK\\Update"));
     const std::string log = Log();
     EXPECT_NE(std::string::npos, log.find("CloseWatcherCA: closed Pirro.exe")) << log;
     EXPECT_EQ(L"2.1.1", StringValue(HKEY_LOCAL_MACHINE, product + L"\\Version", nullptr));
