@@ -1,25 +1,10 @@
 #pragma once
 // Method tracing of the update information code through the "ZepBackend_Library" log.
-#include <windows.h>
-#include <memory>
-#include <string>
+#include "oplogsys/held_method_log.h"
 
-class CInfoMethodLog
+class CInfoMethodLog : public opLogSys::Fmt::CHeldMethodLog
 {
 public:
     // Traces entry now and exit, with *plResult, when the object goes out of scope.
     CInfoMethodLog(const wchar_t* pszMethod, long* plResult);
-    ~CInfoMethodLog();
-    CInfoMethodLog(const CInfoMethodLog&) = delete;
-    CInfoMethodLog& operator=(const CInfoMethodLog&) = delete;
-
-    // Error lines always reach the error log.
-    void Error(const std::wstring& strText);
-    void ErrorPrintf(const wchar_t* pszFormat, ...);
-    // A trace line at the method's level (written only when the configuration enables it).
-    void Trace(const std::wstring& strText);
-
-private:
-    class CImpl;
-    std::unique_ptr<CImpl> m_impl;
 };
