@@ -45,9 +45,10 @@ BOOL CALLBACK CollectStatic(HWND hwnd, LPARAM lParam)
 }
 }  // namespace
 
-CDialogAnswerer::CDialogAnswerer(DWORD dwProcessId, WORD wButton, BeforePress beforePress)
+CDialogAnswerer::CDialogAnswerer(DWORD dwProcessId, WORD wButton, BeforePress beforePress,
+                                 ProgressSeen progressSeen)
     : m_dwProcessId(dwProcessId), m_wButton(wButton), m_beforePress(std::move(beforePress)),
-      m_thread([this] { Loop(); })
+      m_progressSeen(std::move(progressSeen)), m_thread([this] { Loop(); })
 {
 }
 
@@ -83,7 +84,13 @@ void CDialogAnswerer::Loop()
                     continue;
             }
             if (::GetDlgItem(hwnd, kProgressBarId))
+            {
+                if (m_progressSeen)
+                    m_progressSeen(hwnd);
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_answered.push_back(hwnd);
                 continue;
+            }
             // Let it finish opening, as a person reads before pressing.
             ::Sleep(200);
             SSeen seen;

@@ -23,7 +23,11 @@ public:
     // message box; IDCANCEL declines).
     // Called for each window before its button is pressed (e.g. to photograph it).
     typedef std::function<void(HWND hwnd, const SSeen& seen)> BeforePress;
-    CDialogAnswerer(DWORD dwProcessId, WORD wButton, BeforePress beforePress = BeforePress());
+    // Called once for each progress window (download, update) when it is first seen; nothing is
+    // pressed there, a progress window closes itself.
+    typedef std::function<void(HWND hwnd)> ProgressSeen;
+    CDialogAnswerer(DWORD dwProcessId, WORD wButton, BeforePress beforePress = BeforePress(),
+                    ProgressSeen progressSeen = ProgressSeen());
     ~CDialogAnswerer();
     CDialogAnswerer(const CDialogAnswerer&) = delete;
     CDialogAnswerer& operator=(const CDialogAnswerer&) = delete;
@@ -36,6 +40,7 @@ private:
     DWORD m_dwProcessId;
     WORD m_wButton;
     BeforePress m_beforePress;
+    ProgressSeen m_progressSeen;
     std::atomic<bool> m_bStop{false};
     mutable std::mutex m_mutex;
     std::vector<SSeen> m_seen;

@@ -1,0 +1,86 @@
+# The demo's update server: nginx on a free loopback port, serving a folder of information files
+# published with zepinfo and of packages. Packages are sent at a limited rate so that the
+# download windows stay on screen long enough to be seen and photographed. Sourced by the demo
+# steps that run the update client (not a step itself: demo.sh runs only *.sh).
+#
+#   demo_server_start ROOT RATE     serve ROOT; packages below ROOT/packages/ at RATE (nginx
+#                                   syntax, e.g. 48k); sets demo_server_base (http://127.0.0.1:PORT)
+#   demo_server_stop
+#   demo_info_body RULE_TYPE RULE_KEY RULE_VALUE PACKAGE_ID PACKAGE_VERSION URI MAC SIZE DETAIL
+#                                   an information file offering one package when the rule holds
+#   demo_publish CATEGORY SERVICE XML_FILE ROOT
+#                                   sign XML_FILE and place it where the client looks for SERVICE
+
+demo_server_pid= demo_server_base= demo_server_dir=
+
+demo_server_start() { # root rate
+  command -v nginx >/dev/null || { echo "update server: nginx is not installed (tools/setup.sh installs it)" >&2; return 1; }
+  local root=$1 rate=$2 port
+  demo_server_dir=$(mktemp -d)
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  # One process, no change of user: the folders the demo made stay readable whoever runs it.
+  cat > "$demo_server_dir/nginx.conf" <<EOF
+daemon off;
+master_process off;
+worker_processes 1;
+pid $demo_server_dir/nginx.pid;
+error_log $demo_server_dir/error.log;
+events { worker_connections 64; }
+http {
+  access_log $demo_server_dir/access.log;
+  client_body_temp_path $demo_server_dir/body;
+  proxy_temp_path $demo_server_dir/proxy;
+  fastcgi_temp_path $demo_server_dir/fastcgi;
+  uwsgi_temp_path $demo_server_dir/uwsgi;
+  scgi_temp_path $demo_server_dir/scgi;
+  default_type application/octet-stream;
+  types { text/xml xml; text/html html; }
+  server {
+    listen 127.0.0.1:$port;
+    root $root;
+    location /packages/ { limit_rate $rate; }
+  }
+}
+EOF
+  nginx -p "$demo_server_dir" -c "$demo_server_dir/nginx.conf" -e "$demo_server_dir/error.log" &
+  demo_server_pid=$!
+  demo_server_base=http://127.0.0.1:$port
+  local _
+  for _ in $(seq 50); do
+    curl -s -o /dev/null "$demo_server_base/" && return 0
+    kill -0 "$demo_server_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "update server: nginx did not answer on port $port:" >&2
+  cat "$demo_server_dir/error.log" >&2 2>/dev/null || true
+  return 1
+}
+
+# The requests the server answered, one line each (method, path, status, bytes sent).
+demo_server_requests() {
+  awk '{print $6, $7, $9, $10}' "$demo_server_dir/access.log" 2>/dev/null | tr -d '"'
+}
+
+demo_server_stop() {
+  if [ -n "$demo_server_pid" ]; then
+    kill "$demo_server_pid" 2>/dev/null || true
+    wait "$demo_server_pid" 2>/dev/null || true
+  fi
+  [ -n "$demo_server_dir" ] && rm -rf "$demo_server_dir"
+  demo_server_pid= demo_server_dir=
+}
+
+demo_info_body() {
+  cat <<XML
+<InformationFile Noop="false"><ApplyConditions><ApplyCondition Force="false"><Rules>
+<Rule Type="$1" Key="$2" Value="$3" Operator="LessThan"/></Rules>
+<Descriptions DefaultLang="en"><Description Lang="en">$9</Description></Descriptions>
+<Distributions><Package ID="$4" Version="$5" URI="$6" MAC="$7" Size="$8"/></Distributions>
+</ApplyCondition></ApplyConditions><ControlConditions DefaultServiceStatus="open"/></InformationFile>
+XML
+}
+
+demo_publish() { # category service xml root
+  "$REPO/tools/wine-run.sh" "$BUILD/bin/zepinfo.exe" publish --service "$2" --category "$1" \
+    "$(winepath -w "$3" 2>/dev/null)" "$(winepath -w "$4" 2>/dev/null)" </dev/null >/dev/null
+}
