@@ -153,9 +153,11 @@ BOOL CTolvikDlg::OnInitDialog()
     ::SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     ::SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
+    // The first-run dialog holds the update schedule: on a first run the automatic check is
+    // decided once the user has made that choice (see WM_TOLVIK_FIRSTRUN).
     if (m_settings.IsFirstRun())
         ::PostMessageW(hwnd, WM_TOLVIK_FIRSTRUN, 0, 0);
-    if (IsUpdateDue())
+    else if (IsUpdateDue())
         ::PostMessageW(hwnd, WM_TOLVIK_CHECKUPDATE, 1, 0);
     return TRUE;
 }
@@ -345,6 +347,8 @@ bool CTolvikDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRe
     {
     case WM_TOLVIK_FIRSTRUN:
         OnOpenSettings(true);
+        if (IsUpdateDue())
+            ::PostMessageW(GetHwnd(), WM_TOLVIK_CHECKUPDATE, 1, 0);
         lResult = 0;
         return true;
     case WM_TOLVIK_CHECKUPDATE:

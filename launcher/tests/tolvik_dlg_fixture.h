@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,11 +23,16 @@ public:
     using CTolvikDlg::CTolvikDlg;
 
     std::vector<std::wstring> m_requests;
+    // What happens while the settings dialog is open (its modal loop, the user's choices).
+    std::function<void()> m_whileSettingsOpen;
 
 protected:
     void OnOpenSettings(bool bMandatory) override
     {
         m_requests.push_back(bMandatory ? L"settings:mandatory" : L"settings:normal");
+        if (m_whileSettingsOpen)
+            m_whileSettingsOpen();
+        m_requests.push_back(L"settings:closed");
     }
     void OnCheckUpdate(bool bAutomatic) override
     {

@@ -91,14 +91,42 @@ TEST_F(CTolvikDlgTest, LaysOutTheFixedWindowFromTheInstallersTexts)
     EXPECT_STREQ(L"バージョン情報(&A)", szItem);
 }
 
-TEST_F(CTolvikDlgTest, AsksForTheFirstRunDialogBeforeTheUpdateCheck)
+// The first-run dialog holds the update schedule: the automatic check waits for the user's
+// choice there, and the dialog's own message loop must not start it early.
+TEST_F(CTolvikDlgTest, TheFirstRunChoiceDecidesTheAutomaticCheck)
 {
-    WriteInstallation();  // no settings file: the template's first_exec is "true"
-    CTestTolvikDlg& dlg = OpenWindow();
-    Pump();
-    EXPECT_EQ((std::vector<std::wstring>{L"settings:mandatory", L"update:auto"}), dlg.m_requests);
-    Click(IDC_SETTING);
-    EXPECT_EQ(L"settings:normal", dlg.m_requests.back());
+    const struct
+    {
+        const char* pszName;
+        bool bUserSwitchesChecksOff;
+        std::vector<std::wstring> requests;
+    } kCases[] = {
+        {"check kept on", false, {L"settings:mandatory", L"settings:closed", L"update:auto"}},
+        {"check switched off in the dialog", true, {L"settings:mandatory", L"settings:closed"}},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, TOLVIK_KEY L"\\Update");
+        ::DeleteFileW((TempFolder() + L"\\TOLVIKSetting.xml").c_str());
+        WriteInstallation();  // no settings file: the template's first_exec is "true"
+        CTestTolvikDlg& dlg = OpenWindow();
+        dlg.m_whileSettingsOpen = [&] {
+            Pump();
+            if (c.bUserSwitchesChecksOff)
+            {
+                const BYTE byOff = 0;
+                Registry::WriteValue(HKEY_LOCAL_MACHINE, TOLVIK_KEY L"\\Update", L"UpdateStart", REG_BINARY, &byOff, 1);
+            }
+        };
+        Pump();
+        EXPECT_EQ(c.requests, dlg.m_requests);
+        dlg.m_whileSettingsOpen = nullptr;
+        Click(IDC_SETTING);
+        EXPECT_EQ(L"settings:closed", dlg.m_requests.back());
+        EXPECT_EQ(L"settings:normal", dlg.m_requests[dlg.m_requests.size() - 2]);
+        DestroyDialog();
+    }
 }
 
 TEST_F(CTolvikDlgTest, NoUpdateCheckWhenSwitchedOff)
@@ -109,7 +137,7 @@ TEST_F(CTolvikDlgTest, NoUpdateCheckWhenSwitchedOff)
                                                   REG_BINARY, &byOff, 1));
     CTestTolvikDlg& dlg = OpenWindow();
     Pump();
-    EXPECT_EQ((std::vector<std::wstring>{L"settings:mandatory"}), dlg.m_requests);
+    EXPECT_EQ((std::vector<std::wstring>{L"settings:mandatory", L"settings:closed"}), dlg.m_requests);
 }
 
 TEST_F(CTolvikDlgTest, DescriptionFollowsThePointer)

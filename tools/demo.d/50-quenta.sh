@@ -24,7 +24,7 @@ export DRENLOX_PLAYER_STATE=$(winepath -w "$quenta_work/player.ini" 2>/dev/null)
   || quenta_fail "firmware image"
 mkdir -p "$quenta_www/packages"
 cp "$quenta_work/fw.upg" "$quenta_www/packages/fw.upg"
-demo_server_start "$quenta_www" 32k || quenta_fail "the update server did not start"
+demo_server_start "$quenta_www" 4 || quenta_fail "the update server did not start"
 quenta_base=$demo_server_base
 quenta_fw_md5=$(md5sum < "$quenta_work/fw.upg" | cut -d' ' -f1)
 quenta_fw_size=$(stat -c %s "$quenta_work/fw.upg")

@@ -1,6 +1,7 @@
 # One user on the installed product: bin/Velomar.msi installed by msiexec, the player plugged
-# in, the launcher's first-run settings, an update check by the installed client that updates the
-# player's firmware, and the removal of the package. Screenshots: installed-*.png.
+# in, the launcher's first-run settings, the launcher's scheduled update check starting the
+# installed client, which updates the player's firmware and installs the launcher's next version
+# (a major upgrade, 2.1.0 to 2.1.1), and the removal of the product. Screenshots: installed-*.png.
 # Sourced by tools/demo.sh (REPO, BUILD, DEMO_OUT set, Wine environment up).
 #
 # What is simulated, and said so in the output:
@@ -9,8 +10,10 @@
 #   file) watches instead, with the drive and device registry of 20-pirro.sh; it starts the
 #   INSTALLED launcher through the product key the package wrote.
 # - the firmware library: the package's stand-in Drenlox.dll, a simulated player.
-# - the update server: a local one, reached through the client's "_Dbg_Info_" base URL.
+# - the update server: a local nginx, reached through the client's "_Dbg_Info_" base URL.
 
+. "$REPO/tools/demo.d/update-server.bash"
+. "$REPO/tools/demo.d/quenta-windows.bash"
 inst_run() { "$REPO/tools/wine-run.sh" "$@" </dev/null; }
 inst_reg() { wine reg "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 inst_key='HKLM\SOFTWARE\Orvo Corporation\Velomar Launcher'
@@ -42,19 +45,29 @@ inst_shot() { # name [crop]
   echo "       screenshot: $DEMO_OUT/$1"
 }
 # msiexec's own exit code (wine passes the program's exit code through) in inst_msi_rc.
-inst_msiexec() { # /i|/x
+inst_msiexec() { # /i|/x [package]
   rm -f "$inst_work/msiexec.log"
-  wine msiexec "$1" "$inst_msi_win" /qn /l*v "$inst_log_win" </dev/null >/dev/null 2>&1
+  wine msiexec "$1" "${2:-$inst_msi_win}" /qn /l*v "$inst_log_win" </dev/null >/dev/null 2>&1
   inst_msi_rc=$?
 }
 inst_log_has() { iconv -f UTF-16LE -t UTF-8 "$inst_work/msiexec.log" 2>/dev/null | grep -qF "$1" \
   || grep -qaF "$1" "$inst_work/msiexec.log"; }
+inst_version() { inst_reg query "$inst_key\\Version" /ve | awk '/REG_SZ/ {print $NF}'; }
 inst_key_exists() { wine reg query "$1" </dev/null >/dev/null 2>&1; }
 inst_value() { inst_reg query "$1" /v "$2" | awk -v n="$2" '$1 == n {$1=""; $2=""; sub(/^  */, ""); print}'; }
 
 # A machine without the product: no package of an earlier run, none of the earlier steps' keys
 # or settings file (the first run has to come from the installation).
-wine msiexec /x "$inst_msi_win" /qn </dev/null >/dev/null 2>&1 || true
+# Every build of the product an earlier run or test left installed has a product code of its own.
+inst_products() {
+  inst_reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | awk '
+    /^HKEY/ { n = split($0, part, "\\"); key = part[n] }
+    $1 == "DisplayName" && $0 ~ /REG_SZ +Velomar Launcher$/ { print key }' 
+}
+for inst_code in $(inst_products); do
+  wine msiexec /x "$inst_code" /qn </dev/null >/dev/null 2>&1 || true
+  wine reg delete "HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\$inst_code" /f </dev/null >/dev/null 2>&1 || true
+done
 wine reg delete "$inst_key" /f </dev/null >/dev/null 2>&1 || true
 rm -f "$inst_data/TOLVIKSetting.xml"
 echo "a machine without the product: no product key, no settings file"
@@ -95,13 +108,51 @@ inst_check "data folder in place, no settings file yet (the launcher's first run
   eval '[ -d "$inst_data" ] && [ ! -e "$inst_data/TOLVIKSetting.xml" ]'
 inst_check "the installation started the installed Pirro (hidden)" inst_run "$BUILD/bin/PirroCtl.exe" wait 15000
 
-# 2. The player is plugged in.
+# 2. What the user's machine meets outside the product: the update server (nginx) offers
+# firmware 2.0.0.0 for the player, the jukebox notice and the launcher's next version, the
+# package 2.1.1 of this product; the simulated player in the stand-in firmware library.
+inst_www=$inst_work/www
+mkdir -p "$inst_www/packages"
+inst_upgrade_msi=$BUILD/bin/velomar_upgrade_test.msi
+inst_upgrade_name=VelomarLauncher-2.1.1.msi
+export DRENLOX_PLAYER_STATE=$(winepath -w "$inst_work/player.ini" 2>/dev/null)
+inst_drive_win=$(winepath -w "$DEMO_OUT/player-drive" 2>/dev/null)
+mkdir -p "$DEMO_OUT/player-drive"
+inst_check "SIMULATED player in the stand-in firmware library: serial DEMO0123456789, firmware 1.0.0.0" \
+  eval 'inst_run "$BUILD/bin/drenloxctl.exe" plug --serial DEMO0123456789 --version 1.0.0.0 --storage "$inst_drive_win" --delay 5000 >/dev/null'
+inst_publish() {
+  inst_run "$BUILD/bin/drenloxctl.exe" image 2.0.0.0 "$(winepath -w "$inst_www/packages/fw.upg" 2>/dev/null)" >/dev/null &&
+    cp -f "$inst_upgrade_msi" "$inst_www/packages/$inst_upgrade_name" || return 1
+  demo_server_start "$inst_www" 4 || return 1
+  local fw=$inst_www/packages/fw.upg msi=$inst_www/packages/$inst_upgrade_name
+  demo_info_body System FirmwareVersion 2.0.0.0 "QXB417 Firmware" 2.0.0.0 "$demo_server_base/packages/fw.upg" \
+    "$(md5sum < "$fw" | cut -d' ' -f1)" "$(stat -c %s "$fw")" \
+    "Firmware 2.0.0.0: faster start, longer battery life." > "$inst_work/fw.xml"
+  demo_info_body Software Merrowdeck 1.0.0.0 Merrowdeck 1.0.0.0 "$demo_server_base/merrowdeck.html" \
+    0123456789abcdef0123456789abcdef 0 "Merrowdeck, the jukebox for your player, is available." > "$inst_work/md.xml"
+  demo_info_body Software "Velomar Launcher" 2.1.1 "Velomar Launcher" 2.1.1 "$demo_server_base/packages/$inst_upgrade_name" \
+    "$(md5sum < "$msi" | cut -d' ' -f1)" "$(stat -c %s "$msi")" \
+    "Velomar Launcher 2.1.1: the update client closes the launcher before it is replaced." > "$inst_work/tvk.xml"
+  local s
+  for s in "PA001 QXB417FW fw" "PP001 MDInfo md" "PP001 TVK tvk"; do
+    set -- $s
+    demo_publish "$1" "$2" "$inst_work/$3.xml" "$inst_www" || return 1
+  done
+}
+inst_check "local update server (nginx): firmware 2.0.0.0, the jukebox notice, Velomar Launcher 2.1.1 ($inst_upgrade_name)" inst_publish
+inst_note "server $demo_server_base, reached through the client's \"_Dbg_Info_\" base URL"
+wine reg delete "$inst_key\\Auto Update Client" /f </dev/null >/dev/null 2>&1 || true
+wine reg delete "$inst_key\\Auto Update END" /f </dev/null >/dev/null 2>&1 || true
+wine reg add "$inst_key\\Auto Update Client" /v _Dbg_Info_ /d "$demo_server_base/" /f </dev/null >/dev/null 2>&1 || true
+inst_check "the launcher's update check is due: never run on this machine (no UpdateTime)" \
+  eval '! inst_reg query "$inst_key\\TOLVIK\\Update" /v UpdateTime | grep -q UpdateTime'
+
+# 3. The player is plugged in.
 inst_pirro_dir=$WINEPREFIX/drive_c/VelomarDemo/PirroInstalled
-mkdir -p "$inst_pirro_dir" "$DEMO_OUT/player-drive"
+mkdir -p "$inst_pirro_dir"
 cp -f "$BUILD/bin/PirroEmu.exe" "$inst_pirro_dir/PirroEmu.exe"
 inst_check "installed Pirro closed to make way for the emulated watcher (Wine has no SCSI pass-through)" eval \
   'inst_run "$BUILD/bin/PirroCtl.exe" close >/dev/null && inst_run "$BUILD/bin/PirroCtl.exe" gone 10000'
-inst_drive_win=$(winepath -w "$DEMO_OUT/player-drive" 2>/dev/null)
 inst_run "$BUILD/bin/PirroCtl.exe" unmount E >/dev/null 2>&1 || true
 inst_plug() {
   inst_run "$BUILD/bin/PirroCtl.exe" mount E "$inst_drive_win" removable >/dev/null &&
@@ -110,22 +161,26 @@ inst_plug() {
   wine reg add 'HKCU\Software\Orvo Corporation\Velomar Launcher' /v AutoLaunch /t REG_DWORD /d 1 /f </dev/null >/dev/null 2>&1
 }
 inst_check "SIMULATED player: removable drive E:, USB ids 1a2b/3c4d, serial DEMO0123456789, INQUIRY answer from a file" inst_plug
-# The scheduled check is not due yet (checked just now): the launcher does not start the client
-# by itself here; step 4 starts it with the driver that photographs its windows.
-wine reg add "$inst_key\\TOLVIK\\Update" /v UpdateTime /t REG_QWORD /d "$(date +%s)" /f </dev/null >/dev/null 2>&1 || true
 inst_run "$inst_pirro_dir/PirroEmu.exe" &
 inst_pirro_pid=$!
 inst_check "emulated Pirro watching for players" inst_run "$BUILD/bin/PirroCtl.exe" wait 15000
+# The update client the launcher will start on its schedule: its windows are photographed
+# (installed-quenta-N.png) and answered with OK while the launcher's own steps go on.
+inst_ready=$inst_work/ready inst_done=$inst_work/done
+inst_run "$BUILD/bin/quenta_demo_driver.exe" "$(winepath -w "$inst_ready" 2>/dev/null)" \
+  "$(winepath -w "$inst_done" 2>/dev/null)" --attach Quenta.exe 120 > "$inst_work/driver.txt" 2>&1 &
+inst_driver=$!
+( demo_quenta_windows "$inst_driver" "$inst_ready" "$inst_done" "$DEMO_OUT/installed-quenta" > "$inst_work/windows.txt"
+  printf '%s\n' "$demo_quenta_kinds" > "$inst_work/kinds.txt" ) &
+inst_photographer=$!
 inst_check "player plugged in: drive arrival of C: and E: announced" inst_run "$BUILD/bin/PirroCtl.exe" arrive CE
 
-# 3. The installed launcher's first run.
+# 4. The installed launcher's first run; its update check starts the installed client.
 inst_tolvik_shown=0
 inst_check "Pirro started the INSTALLED Tolvik, which opened its first-run settings dialog" \
   inst_run "$BUILD/bin/tolvik_driver.exe" settings-wait 30
 if [ "$inst_ok" = 1 ]; then
   inst_shot installed-settings-first-run.png || true
-  # The package's product key lists only the Custom candidate for each kind.
-  inst_note "no program is preselected for the kinds: the package offers only Custom"
   inst_run "$BUILD/bin/tolvik_driver.exe" settings-tab 1 && inst_shot installed-settings-first-run-update.png || true
   inst_run "$BUILD/bin/tolvik_driver.exe" settings-command 1 || true
   sleep 1
@@ -137,87 +192,60 @@ if [ "$inst_ok" = 1 ]; then
     inst_tolvik_shown=1
   fi
 fi
-[ "$inst_tolvik_shown" = 1 ] && { inst_run "$BUILD/bin/tolvik_driver.exe" close 15 >/dev/null 2>&1 || true; }
+inst_check "the launcher's schedule started the INSTALLED UpdateChecker\\Quenta.exe, and it ran to its end" wait "$inst_driver"
+inst_cmdline=$(tr -d '\r' < "$inst_work/driver.txt" | sed -n 's/^command line: //p')
+inst_note "its command line: ${inst_cmdline:-(not read)}"
+inst_check "an automatic check (/M AUTO) of the firmware, the jukebox notice and the launcher 2.1.0" eval \
+  'case "$inst_cmdline" in *"/M AUTO "*"/S VLFW"*"/S MDInfo"*"/S TVK"*"/E 2.1.0 "*) true;; *) false;; esac'
+wait "$inst_photographer" 2>/dev/null || true
+sed 's/^/ /' "$inst_work/windows.txt"
+inst_kinds=$(cat "$inst_work/kinds.txt" 2>/dev/null)
+inst_check "the client's windows were shown and answered: ${inst_kinds:-none}" [ -n "$inst_kinds" ]
+inst_update_time=$(inst_reg query "$inst_key\\TOLVIK\\Update" /v UpdateTime | awk '$1 == "UpdateTime" {print $3}')
+inst_check "the launcher noted the start of the client (UpdateTime $inst_update_time): the next check is due in 7 days" \
+  [ -n "$inst_update_time" ]
+inst_fw=$(inst_run "$BUILD/bin/drenloxctl.exe" show | tr -d '\r' | awk '$1 == "FirmwareVersion" {print $2}')
+inst_status=$(inst_value "$inst_key\\Auto Update Client\\QXB417FW\\DEMO0123456789" LastUpdateStatus)
+inst_check "firmware downloaded and written: the player now reports $inst_fw" [ "$inst_fw" = 2.0.0.0 ]
+inst_check "LastUpdateStatus of the player is \"$inst_status\"" [ "$inst_status" = 00 ]
+inst_check "the jukebox notice was accepted (Auto Update END\\MDInfo written)" inst_key_exists "$inst_key\\Auto Update END\\MDInfo"
+
+# 5. The launcher's own update: the client handed the downloaded package to the system, which
+# installs it (msiexec, a major upgrade of the same product).
+inst_upgraded() {
+  local _
+  for _ in $(seq 240); do
+    [ "$(inst_version)" = 2.1.1 ] && ! pgrep -f 'msiexec.exe' >/dev/null && return 0
+    sleep 0.5
+  done
+  return 1
+}
+inst_upgraded || true
+inst_check "the downloaded $inst_upgrade_name installed: the product key now says version $(inst_version)" \
+  [ "$(inst_version)" = 2.1.1 ]
+inst_check "one Velomar Launcher product left registered with the system (the upgrade removed 2.1.0)" \
+  [ "$(inst_products | wc -l)" -eq 1 ]
+inst_tvk_status=$(inst_value "$inst_key\\Auto Update Client\\TVK" LastUpdateStatus)
+inst_check "LastUpdateStatus of the launcher is \"$inst_tvk_status\"" [ "$inst_tvk_status" = 00 ]
+inst_note "requests the server answered: $(demo_server_requests | tr '\n' ';' | sed 's/;$//; s/;/; /g')"
+demo_server_stop
+unset DRENLOX_PLAYER_STATE
+wine reg delete "$inst_key\\Auto Update Client" /f </dev/null >/dev/null 2>&1 || true
+if inst_run "$BUILD/bin/tolvik_driver.exe" wait 1 >/dev/null 2>&1; then
+  inst_note "the launcher's window is still open; closed by the demo"
+  inst_run "$BUILD/bin/tolvik_driver.exe" close 15 >/dev/null 2>&1 || true
+else
+  inst_note "the launcher's window was closed by the upgrade"
+fi
 inst_run "$BUILD/bin/PirroCtl.exe" close >/dev/null 2>&1 || true
 inst_run "$BUILD/bin/PirroCtl.exe" gone 10000 >/dev/null 2>&1 || true
 wait "$inst_pirro_pid" 2>/dev/null || true
 inst_run "$BUILD/bin/PirroCtl.exe" unmount E >/dev/null 2>&1 || true
 
-# 4. An update check by the installed client against a local server.
-inst_www=$inst_work/www
-mkdir -p "$inst_www/packages"
-export DRENLOX_PLAYER_STATE=$(winepath -w "$inst_work/player.ini" 2>/dev/null)
-inst_check "SIMULATED player in the stand-in firmware library: serial DEMO0123456789, firmware 1.0.0.0" \
-  eval 'inst_run "$BUILD/bin/drenloxctl.exe" plug --serial DEMO0123456789 --version 1.0.0.0 --storage "$inst_drive_win" --delay 3000 >/dev/null'
-inst_run "$BUILD/bin/drenloxctl.exe" image 2.0.0.0 "$(winepath -w "$inst_www/packages/fw.upg" 2>/dev/null)" >/dev/null || true
-inst_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-inst_base=http://127.0.0.1:$inst_port
-inst_body() { # rule-type rule-key rule-version package-id package-version uri mac size detail
-  cat <<XML
-<InformationFile Noop="false"><ApplyConditions><ApplyCondition Force="false"><Rules>
-<Rule Type="$1" Key="$2" Value="$3" Operator="LessThan"/></Rules>
-<Descriptions DefaultLang="en"><Description Lang="en">$9</Description></Descriptions>
-<Distributions><Package ID="$4" Version="$5" URI="$6" MAC="$7" Size="$8"/></Distributions>
-</ApplyCondition></ApplyConditions><ControlConditions DefaultServiceStatus="open"/></InformationFile>
-XML
-}
-inst_publish() {
-  [ -s "$inst_www/packages/fw.upg" ] || return 1
-  inst_body System FirmwareVersion 2.0.0.0 "QXB417 Firmware" 2.0.0.0 "$inst_base/packages/fw.upg" \
-    "$(md5sum < "$inst_www/packages/fw.upg" | cut -d' ' -f1)" "$(stat -c %s "$inst_www/packages/fw.upg")" \
-    "Firmware 2.0.0.0: faster start, longer battery life." > "$inst_work/fw.xml"
-  inst_body Software "Velomar Launcher" 0.0.0.1 "Velomar Launcher" 0.0.0.1 "$inst_base/none" \
-    0123456789abcdef0123456789abcdef 1 "Nothing new." > "$inst_work/tvk.xml"
-  local s
-  for s in "PA001 QXB417FW fw" "PP001 TVK tvk"; do
-    set -- $s
-    inst_run "$BUILD/bin/zepinfo.exe" publish --service "$2" --category "$1" \
-      "$(winepath -w "$inst_work/$3.xml" 2>/dev/null)" "$(winepath -w "$inst_www" 2>/dev/null)" >/dev/null || return 1
-  done
-  python3 -m http.server "$inst_port" --bind 127.0.0.1 --directory "$inst_www" >/dev/null 2>&1 &
-  inst_server=$!
-  for _ in $(seq 50); do curl -s -o /dev/null "$inst_base/" && return 0; sleep 0.1; done
-  return 1
-}
-inst_check "local update server $inst_base: firmware 2.0.0.0 for the player, nothing new for the launcher" inst_publish
-wine reg delete "$inst_key\\Auto Update Client" /f </dev/null >/dev/null 2>&1 || true
-wine reg add "$inst_key\\Auto Update Client" /v _Dbg_Info_ /d "$inst_base/" /f </dev/null >/dev/null 2>&1 || true
-inst_quenta_win="$inst_prog_win\\UpdateChecker\\Quenta.exe"
-inst_ready=$inst_work/ready inst_done=$inst_work/done
-# The launcher's own command line for a check the user asks for (Update button), without the
-# jukebox service.
-inst_run "$BUILD/bin/quenta_demo_driver.exe" "$(winepath -w "$inst_ready" 2>/dev/null)" \
-  "$(winepath -w "$inst_done" 2>/dev/null)" "$inst_quenta_win" \
-  /M MANUAL /C PA001 /S VLFW /N QX-B417 /E 0.00 /F UPDATE /C PP001 /S TVK /N "Velomar Launcher" /E 2.1.0 /F UPDATE \
-  > "$inst_work/driver.txt" &
-inst_driver=$!
-inst_shots=0 inst_kinds=
-while kill -0 "$inst_driver" 2>/dev/null; do
-  if [ -s "$inst_ready.$((inst_shots + 1))" ]; then
-    inst_shots=$((inst_shots + 1))
-    read -r l t r b kind < <(tr -d '\r' < "$inst_ready.$inst_shots")
-    x=$(( l > 12 ? l - 12 : 0 )); y=$(( t > 12 ? t - 12 : 0 )); w=$(( r + 12 - x )); h=$(( b + 12 - y ))
-    (( x + w > 1024 )) && w=$(( 1024 - x )); (( y + h > 768 )) && h=$(( 768 - y ))
-    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$DEMO_OUT/installed-quenta-$inst_shots.png" 2>/dev/null || true
-    inst_kinds+="${inst_kinds:+, }$kind"
-    echo "       window $inst_shots of the installed Quenta ($kind) answered with OK; screenshot: $DEMO_OUT/installed-quenta-$inst_shots.png"
-    touch "$inst_done.$inst_shots"
-  fi
-  sleep 0.1
-done
-inst_check "the INSTALLED UpdateChecker\\Quenta.exe ran the check and ended (windows answered: ${inst_kinds:-none})" \
-  wait "$inst_driver"
-[ "$inst_shots" -gt 0 ] || inst_result FAIL "no window of the update client was seen"
-kill "${inst_server:-}" 2>/dev/null || true
-inst_fw=$(inst_run "$BUILD/bin/drenloxctl.exe" show | tr -d '\r' | awk '$1 == "FirmwareVersion" {print $2}')
-inst_status=$(inst_value "$inst_key\\Auto Update Client\\QXB417FW\\DEMO0123456789" LastUpdateStatus)
-inst_check "firmware downloaded and written: the player now reports $inst_fw" [ "$inst_fw" = 2.0.0.0 ]
-inst_check "LastUpdateStatus of the player is \"$inst_status\"" [ "$inst_status" = 00 ]
-unset DRENLOX_PLAYER_STATE
-wine reg delete "$inst_key\\Auto Update Client" /f </dev/null >/dev/null 2>&1 || true
-
-# 5. The package removed.
-inst_msiexec /x
+# 6. The product removed (the version that is installed now).
+inst_installed_msi=$inst_msi_win
+[ "$(inst_version)" = 2.1.1 ] && inst_installed_msi=$(winepath -w "$inst_upgrade_msi" 2>/dev/null)
+inst_msiexec /x "$inst_installed_msi"
 cp -f "$inst_work/msiexec.log" "$DEMO_OUT/installed-msiexec-uninstall.log"
 inst_check "msiexec /x Velomar.msi /qn ended with exit code $inst_msi_rc" [ "$inst_msi_rc" -eq 0 ]
 inst_check "program folder gone" [ ! -e "$inst_prog" ]

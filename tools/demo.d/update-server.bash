@@ -1,10 +1,11 @@
 # The demo's update server: nginx on a free loopback port, serving a folder of information files
-# published with zepinfo and of packages. Packages are sent at a limited rate so that the
-# download windows stay on screen long enough to be seen and photographed. Sourced by the demo
+# published with zepinfo and of packages. Each package is sent at a rate that makes its transfer
+# last a few seconds, so that the download windows stay on screen long enough to be seen. Sourced by the demo
 # steps that run the update client (not a step itself: demo.sh runs only *.sh).
 #
-#   demo_server_start ROOT RATE     serve ROOT; packages below ROOT/packages/ at RATE (nginx
-#                                   syntax, e.g. 48k); sets demo_server_base (http://127.0.0.1:PORT)
+#   demo_server_start ROOT SECONDS  serve ROOT; each file in ROOT/packages/ (in place before the
+#                                   start) is sent at its size / SECONDS bytes a second; sets
+#                                   demo_server_base (http://127.0.0.1:PORT)
 #   demo_server_stop
 #   demo_info_body RULE_TYPE RULE_KEY RULE_VALUE PACKAGE_ID PACKAGE_VERSION URI MAC SIZE DETAIL
 #                                   an information file offering one package when the rule holds
@@ -13,10 +14,14 @@
 
 demo_server_pid= demo_server_base= demo_server_dir=
 
-demo_server_start() { # root rate
+demo_server_start() { # root seconds
   command -v nginx >/dev/null || { echo "update server: nginx is not installed (tools/setup.sh installs it)" >&2; return 1; }
-  local root=$1 rate=$2 port
+  local root=$1 seconds=$2 port f rates=
   demo_server_dir=$(mktemp -d)
+  for f in "$root"/packages/*; do
+    [ -f "$f" ] || continue
+    rates+="    location = /packages/${f##*/} { limit_rate $(( $(stat -c %s "$f") / seconds + 1 )); }"$'\n'
+  done
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   # One process, no change of user: the folders the demo made stay readable whoever runs it.
   cat > "$demo_server_dir/nginx.conf" <<EOF
@@ -38,8 +43,7 @@ http {
   server {
     listen 127.0.0.1:$port;
     root $root;
-    location /packages/ { limit_rate $rate; }
-  }
+$rates  }
 }
 EOF
   nginx -p "$demo_server_dir" -c "$demo_server_dir/nginx.conf" -e "$demo_server_dir/error.log" &

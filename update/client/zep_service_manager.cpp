@@ -104,13 +104,20 @@ std::wstring LoadText(HINSTANCE hResources, UINT uId)
     return cch > 0 && psz ? std::wstring(psz, cch) : std::wstring();
 }
 
-HRESULT OpenWithShell(const std::wstring& strPath)
+HRESULT OpenWithShell(const std::wstring& strPath, UniqueHandle& process)
 {
-    const INT_PTR nResult = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, L"open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (nResult > 32)
-        return S_OK;
+    SHELLEXECUTEINFOW info = {sizeof(info)};
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = L"open";
+    info.lpFile = strPath.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    const BOOL bStarted = ::ShellExecuteExW(&info);
     const DWORD dwError = ::GetLastError();
+    process.Reset(info.hProcess);
+    const INT_PTR nResult = reinterpret_cast<INT_PTR>(info.hInstApp);
+    if (bStarted && nResult > 32)
+        return S_OK;
+    process.Reset();
     return dwError != ERROR_SUCCESS ? HRESULT_FROM_WIN32(dwError) : HRESULT_FROM_WIN32(static_cast<DWORD>(nResult));
 }
 
@@ -238,6 +245,7 @@ struct CZepServiceManager::CServiceRun
     bool bManual = false;
     bool bFirmware = false;
     bool bInstalled = false;
+    bool bKeepPackage = false;  // a started installer may still need it
     bool bConfirmShown = false;
     bool bDownloadStarted = false;
     bool bBoxPrepared = false;
@@ -684,10 +692,20 @@ HRESULT CZepServiceManager::VerifyAndInstall(CServiceRun& run)
 
     if (m_nCategoryKind != 1)
     {
-        const HRESULT hr = m_seams.startInstaller(strPath);
+        UniqueHandle installer;
+        const HRESULT hr = m_seams.startInstaller(strPath, installer);
         run.package.Reset();
         RETURN_IF_FAILED(hr);
         run.bInstalled = true;
+        // The package is deleted when the service completes. An installer that reads it after
+        // the shell has returned (an .msi opened by msiexec, a setup that starts itself again)
+        // must be done with it first; one that runs on past the wait keeps its package.
+        if (installer && ::WaitForSingleObject(installer.Get(), m_seams.dwInstallerWaitMs) != WAIT_OBJECT_0)
+        {
+            run.bKeepPackage = true;
+            CClientMethodLog waitLog(L"CZepServiceManager::Execute", &lIgnored);
+            waitLog.TracePrintf(L"The installer still runs; its package is kept");
+        }
         return S_OK;
     }
     return UpdatePlayer(run);
@@ -891,7 +909,7 @@ void CZepServiceManager::Complete(CServiceRun& run, HRESULT& hrResult, int nInde
     run.package.Reset();
     if (run.bInstalled)
     {
-        if (hrResult == S_OK)
+        if (hrResult == S_OK && !run.bKeepPackage)
         {
             CScopedBstr bstrPath;
             if (SUCCEEDED(m_download->GetDownloadedFilePath(m_bstrServiceId, bstrPath.Receive())))

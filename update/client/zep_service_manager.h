@@ -23,8 +23,11 @@ public:
     {
         // The firmware library to bind (a bare name is searched for as usual).
         std::wstring strFirmwareLibrary = L"Drenlox.dll";
-        // Starts a downloaded PC installer; the default opens it through the shell.
-        std::function<HRESULT(const std::wstring& strPath)> startInstaller;
+        // Starts a downloaded PC installer; the default opens it through the shell. process
+        // receives the started process when there is one: the package is kept until it ends.
+        std::function<HRESULT(const std::wstring& strPath, UniqueHandle& process)> startInstaller;
+        // How long a started installer is waited for before its package is left in place.
+        DWORD dwInstallerWaitMs = 60 * 60 * 1000;
         // Shows the client's own error box; the default is a message box.
         std::function<void(UINT uTextId, UINT uIcon, const std::wstring& strText)> showErrorBox;
         // How often and how far apart the returning player is looked for.

@@ -285,15 +285,20 @@ TEST_F(QuentaProcess, PcSoftwareUpdateIsDownloadedCheckedAndInstalled)
     Publish("PP001", "TVK", Body("Velomar Launcher", "2.0.0.0", strPackage));
     const std::wstring strLog = zeptest::TestTempDir() + L"installer.log";
     ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", strLog.c_str());
+    // The installer goes on reading its package after the shell has returned.
+    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", L"1500");
     std::vector<CDialogAnswerer::SSeen> seen;
     ASSERT_TRUE(RunClient(std::wstring(L" /M AUTO ") + kLauncherBlock, IDOK, seen, 120000));
     ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", nullptr);
+    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", nullptr);
     ASSERT_FALSE(seen.empty());
     EXPECT_TRUE(seen[0].bConfirmation);
     std::string log;
-    for (int i = 0; i < 100 && !zeptest::ReadFileBytes(strLog, log); ++i)
-        ::Sleep(100);
-    EXPECT_NE(std::string::npos, log.find("setup.exe")) << log;
+    ASSERT_TRUE(zeptest::ReadFileBytes(strLog, log));
+    EXPECT_NE(std::string::npos, log.find("setup.exe\r\npackage present")) << log;
+    // ... and once it has ended, the client removes the package.
+    const std::string strStarted = log.substr(0, log.find('\r'));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(strStarted.c_str())) << strStarted;
     EXPECT_EQ(L"00", RealRegistryRead(std::wstring(kClientKey) + L"\\TVK", L"LastUpdateStatus"));
     // The server keeps polling open ("open" service status), so the mode is kept, not closed.
     EXPECT_EQ(L"AUTO", RealRegistryRead(std::wstring(kClientKey) + L"\\TVK", L"PollingStatus"));

@@ -18,6 +18,13 @@ const wchar_t kClientKey[] = ZEP_PRODUCT_KEY L"\\Auto Update Client";
 const wchar_t kLauncherBlock[] = L" /C PP001 /S TVK /N \"Velomar Launcher\" /E 1.0.0.0 /F UPDATE";
 const wchar_t kPlayerBlock[] = L" /C PA001 /S VLFW /N \"QX-B417\" /E 0.00 /F UPDATE";
 
+HANDLE Duplicate(HANDLE h)
+{
+    HANDLE hCopy = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), h, ::GetCurrentProcess(), &hCopy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    return hCopy;
+}
+
 class ServiceManagerTest : public testing::Test
 {
 protected:
@@ -44,8 +51,11 @@ protected:
     {
         CZepServiceManager::Seams seams;
         seams.strFirmwareLibrary = zeptest::ExeDir() + L"Drenlox.dll";
-        seams.startInstaller = [this](const std::wstring& strPath) {
+        seams.startInstaller = [this](const std::wstring& strPath, UniqueHandle& process) {
             m_started.push_back(strPath);
+            // The started installer, as far as waiting for it goes.
+            if (m_installer)
+                process.Reset(Duplicate(m_installer.Get()));
             // The package is held against change until it has been started.
             HANDLE h = ::CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      OPEN_EXISTING, 0, nullptr);
@@ -55,6 +65,7 @@ protected:
             return S_OK;
         };
         seams.showErrorBox = [this](UINT uId, UINT, const std::wstring&) { m_boxes.push_back(uId); };
+        seams.dwInstallerWaitMs = m_dwInstallerWaitMs;
         seams.nPlayerPolls = m_nPlayerPolls;
         seams.dwPlayerPollMs = 100;
         seams.dwMonitorIntervalMs = 20;
@@ -124,6 +135,8 @@ protected:
     CFakeInfoManager m_info;
     CFakeDownloadManager m_download;
     std::vector<std::wstring> m_started;
+    UniqueHandle m_installer;
+    DWORD m_dwInstallerWaitMs = 5000;
     bool m_bWritableWhileStarting = true;
     std::vector<UINT> m_boxes;
     int m_nPlayerPolls = 100;
@@ -257,6 +270,30 @@ TEST_F(ServiceManagerTest, PackageChecks)
     EXPECT_EQ(0, m_lastCheckVersion[0]);
     EXPECT_EQ(1, m_lastCheckVersion[1]);
     EXPECT_EQ(1, m_lastCheckVersion[2]);
+}
+
+// The package is deleted at completion only once the installer is done with it.
+TEST_F(ServiceManagerTest, PackageOutlivesTheInstallerThatStillRuns)
+{
+    const std::string content = "MZ tiny installer";
+    const struct
+    {
+        const char* pszName;
+        bool bInstallerEnds;
+        int nRemoved;
+    } kCases[] = {{"installer ended", true, 1}, {"installer still running after the wait", false, 0}};
+    m_dwInstallerWaitMs = 200;
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        m_installer.Reset(::CreateEventW(nullptr, TRUE, c.bInstallerEnds, nullptr));
+        m_download.m_nRemoved = 0;
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClientKey);  // polling closed by the case before
+        WritePackage(content, content.size());
+        EXPECT_EQ(std::vector<HRESULT>{S_OK}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
+        EXPECT_EQ(L"00", Value(L"TVK", L"LastUpdateStatus"));
+        EXPECT_EQ(c.nRemoved, m_download.m_nRemoved);
+    }
 }
 
 TEST_F(ServiceManagerTest, DownloadOutcomes)

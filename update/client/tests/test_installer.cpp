@@ -1,8 +1,11 @@
 // A package for the update client's tests: when started, it appends its own path to the file
-// named by QUENTA_TEST_INSTALLER_LOG, so a test can see that it ran and from where.
+// named by QUENTA_TEST_INSTALLER_LOG, so a test can see that it ran and from where. With
+// QUENTA_TEST_INSTALLER_HOLD_MS it then runs on that long, as an installer reading its package
+// would, and appends "package present" or "package gone".
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
@@ -15,6 +18,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     if (!pFile)
         return 1;
     fwprintf(pFile, L"%ls\n", szSelf);
+    fclose(pFile);
+    wchar_t szHold[16] = {};
+    if (!::GetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", szHold, 16))
+        return 0;
+    ::Sleep(static_cast<DWORD>(wcstoul(szHold, nullptr, 10)));
+    const bool bPresent = ::GetFileAttributesW(szSelf) != INVALID_FILE_ATTRIBUTES;
+    pFile = _wfopen(szLog, L"a");
+    if (!pFile)
+        return 1;
+    fwprintf(pFile, L"%ls\n", bPresent ? L"package present" : L"package gone");
     fclose(pFile);
     return 0;
 }
