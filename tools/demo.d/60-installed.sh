@@ -132,7 +132,7 @@ inst_publish() {
     0123456789abcdef0123456789abcdef 0 "Merrowdeck, the jukebox for your player, is available." > "$inst_work/md.xml"
   demo_info_body Software "Velomar Launcher" 2.1.1 "Velomar Launcher" 2.1.1 "$demo_server_base/packages/$inst_upgrade_name" \
     "$(md5sum < "$msi" | cut -d' ' -f1)" "$(stat -c %s "$msi")" \
-    "Velomar Launcher 2.1.1: the update client closes the launcher before it is replaced." > "$inst_work/tvk.xml"
+    "Velomar Launcher 2.1.1: a maintenance release of the launcher and its update client." > "$inst_work/tvk.xml"
   local s
   for s in "PA001 QXB417FW fw" "PP001 MDInfo md" "PP001 TVK tvk"; do
     set -- $s
