@@ -257,7 +257,7 @@ typedef ProgramCloseResult (*PFN_CLOSE)(const std::wstring& name, DWORD dwTimeou
 
 ProgramCloseResult CloseWatcherNamed(const std::wstring& program, DWORD dwTimeoutMs)
 {
-    return CloseWatcher(InstanceMutexName(program), dwTimeoutMs);
+    return CloseWatcher(WatcherMutexName(program), dwTimeoutMs);
 }
 
 // Closes the running program named by pszProperty before its files are removed or replaced. A

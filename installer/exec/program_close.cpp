@@ -5,7 +5,7 @@
 #include "common/unique_resource.h"
 #include "common/watcher_close_message.h"
 
-std::wstring InstanceMutexName(const std::wstring& programName)
+std::wstring WatcherMutexName(const std::wstring& programName)
 {
     std::wstring name = programName;
     const size_t nSlash = name.find_last_of(L"\\/");
@@ -60,15 +60,15 @@ namespace
 {
 struct MarkedWindowSearch
 {
-    const wchar_t* pszMarker;
-    std::vector<HWND> windows;
+    const wchar_t* m_pszMarker;
+    std::vector<HWND> m_windows;
 };
 
 BOOL CALLBACK CollectMarkedWindow(HWND hwnd, LPARAM lParam)
 {
     auto* pSearch = reinterpret_cast<MarkedWindowSearch*>(lParam);
-    if (::GetPropW(hwnd, pSearch->pszMarker) != nullptr)
-        pSearch->windows.push_back(hwnd);
+    if (::GetPropW(hwnd, pSearch->m_pszMarker) != nullptr)
+        pSearch->m_windows.push_back(hwnd);
     return TRUE;
 }
 }  // namespace
@@ -77,13 +77,13 @@ std::vector<HWND> FindMarkedTopLevelWindows(const std::wstring& marker)
 {
     MarkedWindowSearch search{marker.c_str(), {}};
     ::EnumWindows(CollectMarkedWindow, reinterpret_cast<LPARAM>(&search));
-    return search.windows;
+    return search.m_windows;
 }
 
 ProgramCloseResult CloseLauncher(const std::wstring& appName, DWORD dwTimeoutMs)
 {
     return CloseInstanceHolder(
-        InstanceMutexName(appName),
+        L"Global\\" + appName,
         [&appName] {
             // Posted, not sent: a launcher busy in a modal loop must not hold the installation up
             // beyond the wait. Its main window ends its pop-ups along with itself.

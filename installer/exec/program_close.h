@@ -15,9 +15,9 @@ enum class ProgramCloseResult
     TimedOut     // it still runs after the wait
 };
 
-// The instance mutex for a program or application name: "Global\" and the name without folder
-// and extension ("Pirro.exe" -> "Global\Pirro", "Velomar Launcher" -> "Global\Velomar Launcher").
-std::wstring InstanceMutexName(const std::wstring& programName);
+// The watcher's instance mutex for its program name: "Global\" and the name without folder and
+// extension ("C:\...\Pirro.exe" -> "Global\Pirro").
+std::wstring WatcherMutexName(const std::wstring& programName);
 
 // When a process holds mutexName: asks it to close and waits up to dwTimeoutMs for that holder
 // to end (the mutex is abandoned or closed). askToClose returns whether it found something to
@@ -30,7 +30,7 @@ ProgramCloseResult CloseInstanceHolder(const std::wstring& mutexName, const std:
 ProgramCloseResult CloseWatcher(const std::wstring& mutexName, DWORD dwTimeoutMs);
 
 // The launcher closes like any window would: WM_CLOSE to each top-level window carrying the
-// property appName (its main window's marker). Its mutex is InstanceMutexName(appName).
+// property appName (its main window's marker). Its mutex is "Global\" and appName as it stands.
 ProgramCloseResult CloseLauncher(const std::wstring& appName, DWORD dwTimeoutMs);
 
 // The top-level windows of the desktop that carry a property named marker.

@@ -37,10 +37,11 @@ bool WaitForMarkedWindow(const std::wstring& marker)
     return false;
 }
 
-// A name of this test's own: its mutex and marker cannot meet a real launcher's.
+// A name of this test's own: its mutex and marker cannot meet a real launcher's. The dot is no
+// extension: the launcher's mutex carries its name as it stands.
 std::wstring StandInName(const wchar_t* pszCase)
 {
-    return FormatString(L"Launcher Under Test %s %lu", pszCase, ::GetCurrentProcessId());
+    return FormatString(L"Launcher Under Test %s %lu.0", pszCase, ::GetCurrentProcessId());
 }
 
 bool StartStandIn(const std::wstring& name, const wchar_t* pszArguments, UniqueHandle& process)
@@ -61,10 +62,9 @@ TEST(ProgramClose, MutexNameIsTheProgramNameWithoutFolderAndExtension)
         {L"C:\\Program Files\\Velomar\\Pirro.exe", L"Global\\Pirro"},
         {L"Pirro", L"Global\\Pirro"},
         {L"my.watcher.exe", L"Global\\my.watcher"},
-        {L"Velomar Launcher", L"Global\\Velomar Launcher"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.pszMutex, InstanceMutexName(c.pszProgram)) << WideToUtf8(c.pszProgram);
+        EXPECT_EQ(c.pszMutex, WatcherMutexName(c.pszProgram)) << WideToUtf8(c.pszProgram);
 }
 
 TEST(ProgramClose, RunningWatcherEndsAndAnAbsentOneIsReportedSo)
@@ -73,7 +73,7 @@ TEST(ProgramClose, RunningWatcherEndsAndAnAbsentOneIsReportedSo)
     const std::wstring program =
         zeptest::TestTempDir() + FormatString(L"WatcherUnderTest%lu.exe", ::GetCurrentProcessId());
     ASSERT_TRUE(::CopyFileW((zeptest::ExeDir() + L"Pirro.exe").c_str(), program.c_str(), FALSE));
-    const std::wstring mutexName = InstanceMutexName(program);
+    const std::wstring mutexName = WatcherMutexName(program);
     EXPECT_EQ(ProgramCloseResult::NotRunning, CloseWatcher(mutexName, 1000));
 
     UniqueHandle process;
@@ -109,7 +109,7 @@ TEST(ProgramClose, LauncherClosesOnWmCloseToItsMarkedWindow)
 
         UniqueHandle process;
         ASSERT_TRUE(StartStandIn(name, c.pszArguments, process));
-        ASSERT_TRUE(WaitForMutex(InstanceMutexName(name)));
+        ASSERT_TRUE(WaitForMutex(L"Global\\" + name));
         if (c.bWaitForWindow)
             ASSERT_TRUE(WaitForMarkedWindow(name));
         else
