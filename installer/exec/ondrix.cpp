@@ -1,5 +1,6 @@
 // Ondrix: starting programs of the installation, the installation's instance lock and closing the
-// device watcher, as plain functions (1 or 0) and as custom actions (installer status codes).
+// running device watcher and launcher, as plain functions (1 or 0) and as custom actions
+// (installer status codes).
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -12,7 +13,7 @@
 #include "common/string_util.h"
 #include "installer/exec/app_start.h"
 #include "installer/exec/instance_lock.h"
-#include "installer/exec/watcher_close.h"
+#include "installer/exec/program_close.h"
 
 namespace
 {
@@ -20,7 +21,7 @@ const wchar_t kLogName[] = L"Ondrix";
 const int kMessageLockHeld = 28000;
 const int kMessageCannotSetProperty = 2839;
 const wchar_t kMutexHandleProperty[] = L"MUTEX_HANDLE";
-const DWORD kWatcherCloseTimeoutMs = 10000;
+const DWORD kProgramCloseTimeoutMs = 10000;
 
 // System code page text to wide; a null pointer stays null.
 bool AnsiArgument(const char* psz, std::wstring& wide, const wchar_t*& pszWide)
@@ -252,38 +253,45 @@ UINT RunUnlockAction(MSIHANDLE hInstall) noexcept
     }
 }
 
-// Closes the device watcher named by LAUNCH_APPNAME before its program is removed or replaced.
-// A watcher that stays is only logged: the installer copes with a file in use its own way.
-UINT RunCloseWatcherAction(MSIHANDLE hInstall) noexcept
+typedef ProgramCloseResult (*PFN_CLOSE)(const std::wstring& name, DWORD dwTimeoutMs);
+
+ProgramCloseResult CloseWatcherNamed(const std::wstring& program, DWORD dwTimeoutMs)
+{
+    return CloseWatcher(WatcherMutexName(program), dwTimeoutMs);
+}
+
+// Closes the running program named by pszProperty before its files are removed or replaced. A
+// program that stays is only logged: the installer copes with a file in use its own way.
+UINT RunCloseAction(MSIHANDLE hInstall, const wchar_t* pszActionName, const wchar_t* pszProperty,
+                    PFN_CLOSE pfnClose) noexcept
 {
     try
     {
         CCustomAction action;
         if (action.Initialize(hInstall, kLogName) != ERROR_SUCCESS)
         {
-            action.LogError(ERROR_INSTALL_FAILURE, L"CloseWatcherCA failed to initialize");
+            action.LogError(ERROR_INSTALL_FAILURE, FormatString(L"%s failed to initialize", pszActionName));
             return ERROR_INSTALL_FAILURE;
         }
-        std::wstring program;
-        const UINT uStatus = action.GetProperty(L"LAUNCH_APPNAME", program);
-        if (uStatus != ERROR_SUCCESS || !IsUsablePathPart(program))
+        std::wstring name;
+        const UINT uStatus = action.GetProperty(pszProperty, name);
+        if (uStatus != ERROR_SUCCESS || !IsUsablePathPart(name))
         {
             action.LogError(uStatus == ERROR_SUCCESS ? ERROR_INVALID_PARAMETER : uStatus,
-                            L"Failed to get data for property 'LAUNCH_APPNAME'");
+                            FormatString(L"Failed to get data for property '%s'", pszProperty));
             return action.Finish(ERROR_SUCCESS);
         }
-        const std::wstring mutexName = WatcherMutexName(program);
-        switch (CloseWatcher(mutexName, kWatcherCloseTimeoutMs))
+        switch (pfnClose(name, kProgramCloseTimeoutMs))
         {
-        case WatcherCloseResult::NotRunning:
-            action.Log(FormatString(L"CloseWatcherCA: %s is not running", program.c_str()));
+        case ProgramCloseResult::NotRunning:
+            action.Log(FormatString(L"%s: %s is not running", pszActionName, name.c_str()));
             break;
-        case WatcherCloseResult::Closed:
-            action.Log(FormatString(L"CloseWatcherCA: closed %s", program.c_str()));
+        case ProgramCloseResult::Closed:
+            action.Log(FormatString(L"%s: closed %s", pszActionName, name.c_str()));
             break;
-        case WatcherCloseResult::TimedOut:
-            action.Log(FormatString(L"CloseWatcherCA: %s still runs after %lu ms", program.c_str(),
-                                    static_cast<unsigned long>(kWatcherCloseTimeoutMs)));
+        case ProgramCloseResult::TimedOut:
+            action.Log(FormatString(L"%s: %s still runs after %lu ms", pszActionName, name.c_str(),
+                                    static_cast<unsigned long>(kProgramCloseTimeoutMs)));
             break;
         }
         return action.Finish(ERROR_SUCCESS);
@@ -387,8 +395,15 @@ UINT WINAPI UnLockInstanceCA(MSIHANDLE hInstall)
 {
     return RunUnlockAction(hInstall);
 }
+// LAUNCH_APPNAME: the watcher's program file name, which names its instance mutex.
 UINT WINAPI CloseWatcherCA(MSIHANDLE hInstall)
 {
-    return RunCloseWatcherAction(hInstall);
+    return RunCloseAction(hInstall, L"CloseWatcherCA", L"LAUNCH_APPNAME", CloseWatcherNamed);
+}
+// LAUNCHER_APPNAME: the launcher's application name, which names both its instance mutex and
+// the property marking its main window.
+UINT WINAPI CloseLauncherCA(MSIHANDLE hInstall)
+{
+    return RunCloseAction(hInstall, L"CloseLauncherCA", L"LAUNCHER_APPNAME", CloseLauncher);
 }
 }  // extern "C"

@@ -411,3 +411,41 @@ TEST_F(OndrixSessionTest, UnlockClosesOnlyALockItsOwnActionTook)
     EXPECT_TRUE(::GetHandleInformation(event.Get(), &dwFlags));
     EXPECT_TRUE(::SetEvent(event.Get()));
 }
+
+// The launcher named by the property is closed; a launcher that is not there, or a property
+// that names nothing, never fails the installation.
+TEST_F(OndrixSessionTest, CloseLauncherActionClosesTheNamedLauncherAndNeverFails)
+{
+    UniqueMsiHandle session = OpenSession();
+    ASSERT_TRUE(session.IsValid());
+    const std::wstring name = UniqueName(L"OndrixSessionLauncher");
+    ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiSetPropertyW(session.Get(), L"LAUNCHER_APPNAME", name.c_str()));
+    EXPECT_EQ(0u, Run("CloseLauncherCA", session.Get()));
+    EXPECT_TRUE(m_messages.Logged(L"Ondrix:  CloseLauncherCA: " + name + L" is not running")) << m_messages.Dump();
+
+    UniqueHandle process;
+    ASSERT_TRUE(zeptest::StartProcess(
+        L"\"" + zeptest::ExeDir() + L"ondrix_launcher_stand_in.exe\" \"" + name + L"\" closes", process));
+    bool bRunning = false;
+    for (int i = 0; i < 200 && !bRunning; ++i)
+    {
+        UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, (L"Global\\" + name).c_str()));
+        bRunning = mutex.IsValid();
+        if (!bRunning)
+            ::Sleep(50);
+    }
+    ASSERT_TRUE(bRunning);
+    m_messages.Clear();
+    EXPECT_EQ(0u, Run("CloseLauncherCA", session.Get()));
+    EXPECT_TRUE(m_messages.Logged(L"Ondrix:  CloseLauncherCA: closed " + name)) << m_messages.Dump();
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.Get(), 5000));
+    if (::WaitForSingleObject(process.Get(), 0) != WAIT_OBJECT_0)
+        ::TerminateProcess(process.Get(), 1);
+
+    m_messages.Clear();
+    ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiSetPropertyW(session.Get(), L"LAUNCHER_APPNAME", L""));
+    EXPECT_EQ(0u, Run("CloseLauncherCA", session.Get()));
+    EXPECT_TRUE(m_messages.Logged(L"Ondrix:  Error 0x57: Failed to get data for property 'LAUNCHER_APPNAME'"))
+        << m_messages.Dump();
+    EXPECT_TRUE(m_messages.Errors().empty()) << m_messages.Dump();
+}

@@ -16,6 +16,10 @@
 #include "common/product_keys.h"
 #include "common/string_util.h"
 #include "common/testing/zeptest.h"
+#include "common/unique_resource.h"
+#include "launcher/settings/app_entry.h"
+#include "launcher/settings/launcher_settings.h"
+#include "launcher/settings/settings_registry.h"
 #include "zep_backend_library.h"
 #include "zep_gui_library.h"
 
@@ -63,7 +67,8 @@ std::vector<std::wstring> ComKeys()
         keys.push_back(L"CLSID\\" + GuidText(*pClsid));
     for (const GUID* pLibId : {&LIBID_ZepBackend_LibraryLib, &LIBID_ZepGUI_LibraryLib})
         keys.push_back(L"TypeLib\\" + GuidText(*pLibId));
-    for (const IID* pIid : {&IID_IZepUpdateInfoManager, &IID_IZepSoftwareDownloadManager, &IID_IZepAutoUpdateGUI})
+    for (const IID* pIid : {&IID_IZepUpdateInfoManager, &IID_IZepSoftwareDownloadManager, &IID_IZepAutoUpdateGUI,
+                            &DIID__IZepUpdateInfoManagerEvents, &DIID__IZepSoftwareDownloadManagerEvents})
         keys.push_back(L"Interface\\" + GuidText(*pIid));
     for (const wchar_t* pszProgId :
          {L"ZepBackend_Library.ZepUpdateInfoManager", L"ZepBackend_Library.ZepUpdateInfoManag.1",
@@ -198,6 +203,17 @@ protected:
                                                    L"LastUpdateStatus", REG_SZ, L"00", 3 * sizeof(wchar_t)));
     }
 
+    // The launcher's main window, marked with its application name.
+    static HWND FindLauncherWindow()
+    {
+        for (HWND hwnd = ::GetTopWindow(nullptr); hwnd != nullptr; hwnd = ::GetWindow(hwnd, GW_HWNDNEXT))
+        {
+            if (::GetPropW(hwnd, L"Velomar Launcher") != nullptr)
+                return hwnd;
+        }
+        return nullptr;
+    }
+
     bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
     std::wstring m_package;
@@ -227,6 +243,7 @@ TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
     const std::string installLog = Log();
     for (const char* pszLine :
          {"Ondrix:  Took the instance lock 'VelomarLauncherSetup'", "Halvent:  Succeeded : Pauses automatic updating",
+          "Ondrix:  CloseLauncherCA: Velomar Launcher is not running",
           "Moltra:  Created the data folder", "Ondrix:  ExecuteApplicationCA started",
           "Halvent:  Succeeded : Resumes automatic updating"})
         EXPECT_NE(std::string::npos, installLog.find(pszLine)) << pszLine;
@@ -243,7 +260,14 @@ TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
               StringValue(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK\\Music", L"Caption"));
     EXPECT_EQ(L"\u30DD\u30C3\u30C9\u30AD\u30E3\u30B9\u30C8",
               StringValue(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK\\Podcast", L"Caption"));
+    for (const std::wstring& key : ComKeys())
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << WideToUtf8(key);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_ZepUpdateInfoManager) + L"\\Programmable"));
+    // The event interfaces are dispatch-only: their calls cross apartments through IDispatch's
+    // own marshaler, not the type-library one of the dual interfaces.
+    for (const IID* pIid : {&DIID__IZepUpdateInfoManagerEvents, &DIID__IZepSoftwareDownloadManagerEvents})
+        EXPECT_EQ(L"{00020420-0000-0000-C000-000000000046}",
+                  StringValue(HKEY_CLASSES_ROOT, L"Interface\\" + GuidText(*pIid) + L"\\ProxyStubClsid32", nullptr));
     EXPECT_EQ(m_programDir + L"UpdateChecker\\ZepGUI_Library.dll",
               StringValue(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_ZepAutoUpdateGUI) + L"\\InprocServer32", nullptr));
 
@@ -320,4 +344,92 @@ TEST_F(VelomarMsiTest, UpgradeReplacesTheRunningWatcherAndStartsItAgain)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, product));
     for (const std::wstring& key : ComKeys())
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << WideToUtf8(key);
+}
+
+TEST_F(VelomarMsiTest, EveryKindOffersAProgramOfTheSystemAsItsDefaultAndCustom)
+{
+    zeptest::CRegistrySandboxSuspension realRegistry;
+    ASSERT_EQ(0u, Msiexec(L"/i")) << Log();
+
+    const std::wstring mediaPlayer = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Windows Media Player\\wmplayer.exe";
+    const std::wstring explorer = KnownFolder(CSIDL_WINDOWS) + L"\\explorer.exe";
+    const struct
+    {
+        const wchar_t* pszKind;
+        const wchar_t* pszKey;
+        const wchar_t* pszName;
+        const std::wstring* pProgram;
+        const wchar_t* pszParameters;  // for a player at drive E
+    } cases[] = {
+        {LAUNCHER_KIND_MUSIC, LAUNCHER_MUSIC_KEY, L"Windows Media Player", &mediaPlayer, L""},
+        {LAUNCHER_KIND_VIDEO, LAUNCHER_VIDEO_KEY, L"Windows Media Player", &mediaPlayer, L""},
+        {LAUNCHER_KIND_PODCAST, LAUNCHER_PODCAST_KEY, L"Windows Media Player", &mediaPlayer, L""},
+        {LAUNCHER_KIND_PHOTO, LAUNCHER_PHOTO_KEY, L"\u30A8\u30AF\u30B9\u30D7\u30ED\u30FC\u30E9\u30FC", &explorer,
+         L"E:\\"},
+    };
+    // Read as the launcher's settings dialog reads them.
+    CLauncherSettings settings;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(WideToUtf8(c.pszKind));
+        std::vector<AppEntry> candidates;
+        ASSERT_EQ(S_OK, settings.GetCandidates(c.pszKind, candidates));
+        ASSERT_EQ(2u, candidates.size());
+        const AppEntry& program = candidates[0];
+        EXPECT_EQ(c.pszName, program.name);
+        EXPECT_FALSE(program.errormsg.empty());
+        EXPECT_EQ(APPENTRY_NAME_CUSTOM, candidates[1].name);
+
+        std::wstring path;
+        std::wstring parameters;
+        EXPECT_EQ(S_OK, FindLaunch(program, L"E", path, parameters));
+        EXPECT_EQ(0, _wcsicmp(c.pProgram->c_str(), path.c_str())) << WideToUtf8(path);
+        EXPECT_TRUE(PathExists(path)) << WideToUtf8(path);
+        EXPECT_EQ(c.pszParameters, parameters);
+
+        // A first run preselects it: the kind's own default entry is that candidate.
+        AppEntry defaultEntry;
+        ASSERT_EQ(S_OK, SettingsRegistry::ReadAppEntry(c.pszKey, defaultEntry));
+        EXPECT_TRUE(defaultEntry == program) << WideToUtf8(defaultEntry.name);
+    }
+}
+
+TEST_F(VelomarMsiTest, RemovalClosesTheRunningLauncherEvenInItsFirstRunDialog)
+{
+    // No settings file: the launcher starts with its first-run settings dialog.
+    ::DeleteFileW((m_dataDir + L"TOLVIKSetting.xml").c_str());
+    zeptest::CRegistrySandboxSuspension realRegistry;
+    ASSERT_EQ(0u, Msiexec(L"/i")) << Log();
+    const std::wstring product = ZEP_PRODUCT_KEY;
+    // No scheduled check: the update client it would start is not the subject here.
+    const BYTE byNoCheck = 0;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (product + L"\\TOLVIK\\Update").c_str(),
+                                               L"UpdateStart", REG_BINARY, &byNoCheck, sizeof(byNoCheck)));
+
+    UniqueHandle launcher;
+    ASSERT_TRUE(zeptest::StartProcess(L"\"" + m_programDir + L"Tolvik.exe\" E", launcher));
+    // The dialog is modal over the main window, which it disables.
+    bool bDialogShown = false;
+    for (int i = 0; i < 300 && !bDialogShown; ++i)
+    {
+        HWND hwndMain = FindLauncherWindow();
+        bDialogShown = hwndMain != nullptr && !::IsWindowEnabled(hwndMain);
+        if (!bDialogShown)
+            ::Sleep(100);
+    }
+    ASSERT_TRUE(bDialogShown);
+
+    EXPECT_EQ(0u, Msiexec(L"/x")) << Log();
+    const std::string log = Log();
+    EXPECT_NE(std::string::npos, log.find("CloseLauncherCA: closed Velomar Launcher")) << log;
+    const bool bEnded = ::WaitForSingleObject(launcher.Get(), 0) == WAIT_OBJECT_0;
+    if (!bEnded)
+        ::TerminateProcess(launcher.Get(), 1);
+    ASSERT_TRUE(bEnded);
+    DWORD dwExit = 0xFFFFFFFF;
+    ::GetExitCodeProcess(launcher.Get(), &dwExit);
+    EXPECT_EQ(0u, dwExit) << "the launcher ended through its own close, not a crash";
+    EXPECT_FALSE(Exists(m_programDir)) << log;
+    // Closed, not confirmed: the first run is still ahead.
+    EXPECT_FALSE(Exists(m_dataDir + L"TOLVIKSetting.xml"));
 }
