@@ -186,6 +186,9 @@ if [ "$inst_ok" = 1 ]; then
   sleep 1
   inst_check "first-run settings confirmed with OK (first_exec false in the data folder)" \
     grep -q '<first_exec>false</first_exec>' "$inst_data/TOLVIKSetting.xml"
+  inst_check "the package's programs were preselected and kept: Windows Media Player (music, video, podcast), Explorer (photo)" \
+    eval '[ "$(grep -o "<name>Windows Media Player</name>" "$inst_data/TOLVIKSetting.xml" | wc -l)" -eq 3 ] &&
+          grep -q "<name>エクスプローラー</name>" "$inst_data/TOLVIKSetting.xml"'
   inst_check "the launcher's window is open for drive E:" inst_run "$BUILD/bin/tolvik_driver.exe" wait 30
   if [ "$inst_ok" = 1 ]; then
     inst_shot installed-tolvik.png || true
