@@ -250,7 +250,7 @@ inst_installed_msi=$inst_msi_win
 [ "$(inst_version)" = 2.1.1 ] && inst_installed_msi=$(winepath -w "$inst_upgrade_msi" 2>/dev/null)
 inst_msiexec /x "$inst_installed_msi"
 cp -f "$inst_work/msiexec.log" "$DEMO_OUT/installed-msiexec-uninstall.log"
-inst_check "msiexec /x Velomar.msi /qn ended with exit code $inst_msi_rc" [ "$inst_msi_rc" -eq 0 ]
+inst_check "msiexec /x (the installed version) /qn ended with exit code $inst_msi_rc" [ "$inst_msi_rc" -eq 0 ]
 inst_check "program folder gone" [ ! -e "$inst_prog" ]
 inst_check "product key gone" eval '! inst_key_exists "$inst_key"'
 inst_com_gone() {
@@ -259,6 +259,9 @@ inst_com_gone() {
   return 0
 }
 inst_check "COM registration gone" inst_com_gone
+inst_check "no build of the product registered with the system any more" [ -z "$(inst_products)" ]
+inst_check "no program of the product running (launcher, watcher, update client)" \
+  eval '! pgrep -f "Orvo Corporation.Velomar Launcher.(Tolvik|Pirro|UpdateChecker)" >/dev/null'
 inst_check "data folder with the user's settings kept" [ -f "$inst_data/TOLVIKSetting.xml" ]
 rm -rf "$inst_work"
 
