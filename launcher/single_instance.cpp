@@ -1,5 +1,7 @@
 #include "launcher/single_instance.h"
 
+#include "common/marked_window.h"
+
 bool CSingleInstance::Acquire(const wchar_t* pszMutexName)
 {
     const HANDLE hMutex = ::CreateMutexW(nullptr, TRUE, pszMutexName);
@@ -10,13 +12,8 @@ bool CSingleInstance::Acquire(const wchar_t* pszMutexName)
 
 HWND CSingleInstance::FindMarkedWindow(const wchar_t* pszMarker)
 {
-    for (HWND hwnd = ::GetWindow(::GetDesktopWindow(), GW_CHILD); hwnd != nullptr;
-         hwnd = ::GetWindow(hwnd, GW_HWNDNEXT))
-    {
-        if (::GetPropW(hwnd, pszMarker) != nullptr)
-            return hwnd;
-    }
-    return nullptr;
+    const std::vector<HWND> windows = FindMarkedTopLevelWindows(pszMarker);
+    return windows.empty() ? nullptr : windows.front();
 }
 
 void CSingleInstance::Activate(HWND hwnd)

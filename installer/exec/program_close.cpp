@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/marked_window.h"
 #include "common/unique_resource.h"
 #include "common/watcher_close_message.h"
 
@@ -56,30 +57,6 @@ ProgramCloseResult CloseWatcher(const std::wstring& mutexName, DWORD dwTimeoutMs
         dwTimeoutMs);
 }
 
-namespace
-{
-struct MarkedWindowSearch
-{
-    const wchar_t* m_pszMarker;
-    std::vector<HWND> m_windows;
-};
-
-BOOL CALLBACK CollectMarkedWindow(HWND hwnd, LPARAM lParam)
-{
-    auto* pSearch = reinterpret_cast<MarkedWindowSearch*>(lParam);
-    if (::GetPropW(hwnd, pSearch->m_pszMarker) != nullptr)
-        pSearch->m_windows.push_back(hwnd);
-    return TRUE;
-}
-}  // namespace
-
-std::vector<HWND> FindMarkedTopLevelWindows(const std::wstring& marker)
-{
-    MarkedWindowSearch search{marker.c_str(), {}};
-    ::EnumWindows(CollectMarkedWindow, reinterpret_cast<LPARAM>(&search));
-    return search.m_windows;
-}
-
 ProgramCloseResult CloseLauncher(const std::wstring& appName, DWORD dwTimeoutMs)
 {
     return CloseInstanceHolder(
@@ -88,7 +65,7 @@ ProgramCloseResult CloseLauncher(const std::wstring& appName, DWORD dwTimeoutMs)
             // Posted, not sent: a launcher busy in a modal loop must not hold the installation up
             // beyond the wait. Its main window ends its pop-ups along with itself.
             bool bPosted = false;
-            for (HWND hwnd : FindMarkedTopLevelWindows(appName))
+            for (HWND hwnd : FindMarkedTopLevelWindows(appName.c_str()))
                 bPosted = ::PostMessageW(hwnd, WM_CLOSE, 0, 0) || bPosted;
             return bPosted;
         },

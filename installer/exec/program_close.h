@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 enum class ProgramCloseResult
 {
@@ -32,6 +31,3 @@ ProgramCloseResult CloseWatcher(const std::wstring& mutexName, DWORD dwTimeoutMs
 // The launcher closes like any window would: WM_CLOSE to each top-level window carrying the
 // property appName (its main window's marker). Its mutex is "Global\" and appName as it stands.
 ProgramCloseResult CloseLauncher(const std::wstring& appName, DWORD dwTimeoutMs);
-
-// The top-level windows of the desktop that carry a property named marker.
-std::vector<HWND> FindMarkedTopLevelWindows(const std::wstring& marker);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "common/marked_window.h"
 #include "common/string_util.h"
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
@@ -30,7 +31,7 @@ bool WaitForMarkedWindow(const std::wstring& marker)
 {
     for (int i = 0; i < 200; ++i)
     {
-        if (!FindMarkedTopLevelWindows(marker).empty())
+        if (!FindMarkedTopLevelWindows(marker.c_str()).empty())
             return true;
         ::Sleep(50);
     }
@@ -113,7 +114,7 @@ TEST(ProgramClose, LauncherClosesOnWmCloseToItsMarkedWindow)
         if (c.bWaitForWindow)
             ASSERT_TRUE(WaitForMarkedWindow(name));
         else
-            EXPECT_TRUE(FindMarkedTopLevelWindows(name).empty());
+            EXPECT_TRUE(FindMarkedTopLevelWindows(name.c_str()).empty());
 
         EXPECT_EQ(ProgramCloseResult::Closed, CloseLauncher(name, 10000));
         EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.Get(), 5000));

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/com_init.h"
+#include "common/marked_window.h"
 #include "common/product_keys.h"
 #include "common/string_util.h"
 #include "common/testing/zeptest.h"
@@ -206,12 +207,8 @@ protected:
     // The launcher's main window, marked with its application name.
     static HWND FindLauncherWindow()
     {
-        for (HWND hwnd = ::GetTopWindow(nullptr); hwnd != nullptr; hwnd = ::GetWindow(hwnd, GW_HWNDNEXT))
-        {
-            if (::GetPropW(hwnd, L"Velomar Launcher") != nullptr)
-                return hwnd;
-        }
-        return nullptr;
+        const std::vector<HWND> windows = FindMarkedTopLevelWindows(L"Velomar Launcher");
+        return windows.empty() ? nullptr : windows.front();
     }
 
     bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
