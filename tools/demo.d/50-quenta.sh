@@ -5,9 +5,9 @@
 # Its windows are photographed (quenta-1.png, ...; progress windows too) and answered with OK;
 # the player ends at firmware 2.0.0.0.
 # Sourced by tools/demo.sh (REPO, BUILD, DEMO_OUT set, Wine environment up).
-. "$REPO/tools/demo.d/update-server.bash"
+. "$REPO/tools/update-server.bash"
 . "$REPO/tools/demo.d/quenta-windows.bash"
-quenta_fail() { echo "50-quenta: FAILED: $*" >&2; demo_server_stop; exit 1; }
+quenta_fail() { echo "50-quenta: FAILED: $*" >&2; update_server_stop; exit 1; }
 quenta_work=$(mktemp -d)
 quenta_www=$quenta_work/www
 quenta_key='HKLM\SOFTWARE\Orvo Corporation\Velomar Launcher'
@@ -24,19 +24,19 @@ export DRENLOX_PLAYER_STATE=$(winepath -w "$quenta_work/player.ini" 2>/dev/null)
   || quenta_fail "firmware image"
 mkdir -p "$quenta_www/packages"
 cp "$quenta_work/fw.upg" "$quenta_www/packages/fw.upg"
-demo_server_start "$quenta_www" 4 || quenta_fail "the update server did not start"
-quenta_base=$demo_server_base
+update_server_start "$quenta_www" 4 || quenta_fail "the update server did not start"
+quenta_base=$update_server_base
 quenta_fw_md5=$(md5sum < "$quenta_work/fw.upg" | cut -d' ' -f1)
 quenta_fw_size=$(stat -c %s "$quenta_work/fw.upg")
-demo_info_body System FirmwareVersion 2.0.0.0 "QXB417 Firmware" 2.0.0.0 "$quenta_base/packages/fw.upg" \
+update_info_body System FirmwareVersion 2.0.0.0 "QXB417 Firmware" 2.0.0.0 "$quenta_base/packages/fw.upg" \
   "$quenta_fw_md5" "$quenta_fw_size" "Firmware 2.0.0.0: faster start, longer battery life." > "$quenta_work/fw.xml"
-demo_info_body Software Merrowdeck 1.0.0.0 Merrowdeck 1.0.0.0 "$quenta_base/merrowdeck.html" \
+update_info_body Software Merrowdeck 1.0.0.0 Merrowdeck 1.0.0.0 "$quenta_base/merrowdeck.html" \
   0123456789abcdef0123456789abcdef 0 "Merrowdeck, the jukebox for your player, is available." > "$quenta_work/md.xml"
-demo_info_body Software "Velomar Launcher" 0.0.0.1 "Velomar Launcher" 0.0.0.1 "$quenta_base/none" \
+update_info_body Software "Velomar Launcher" 0.0.0.1 "Velomar Launcher" 0.0.0.1 "$quenta_base/none" \
   0123456789abcdef0123456789abcdef 1 "Nothing new." > "$quenta_work/tvk.xml"
 for quenta_s in "PA001 QXB417FW fw" "PP001 MDInfo md" "PP001 TVK tvk"; do
   set -- $quenta_s
-  demo_publish "$1" "$2" "$quenta_work/$3.xml" "$quenta_www" || quenta_fail "zepinfo publish $2"
+  update_info_publish "$1" "$2" "$quenta_work/$3.xml" "$quenta_www" || quenta_fail "zepinfo publish $2"
 done
 
 # The client's components, registered where the client is installed.
@@ -58,7 +58,7 @@ quenta_ready=$quenta_work/ready quenta_done=$quenta_work/done
 quenta_driver=$!
 demo_quenta_windows "$quenta_driver" "$quenta_ready" "$quenta_done" "$DEMO_OUT/quenta"
 wait "$quenta_driver" || quenta_fail "the client did not end"
-demo_server_stop
+update_server_stop
 
 quenta_version=$("$REPO/tools/wine-run.sh" "$BUILD/bin/drenloxctl.exe" show | tr -d '\r' | awk '$1 == "FirmwareVersion" {print $2}')
 quenta_status=$(wine reg query "$quenta_key\\Auto Update Client\\QXB417FW\\DEMO0123456789" /v LastUpdateStatus \

@@ -12,7 +12,7 @@
 # - the firmware library: the package's stand-in Drenlox.dll, a simulated player.
 # - the update server: a local nginx, reached through the client's "_Dbg_Info_" base URL.
 
-. "$REPO/tools/demo.d/update-server.bash"
+. "$REPO/tools/update-server.bash"
 . "$REPO/tools/demo.d/quenta-windows.bash"
 inst_run() { "$REPO/tools/wine-run.sh" "$@" </dev/null; }
 inst_reg() { wine reg "$@" </dev/null 2>/dev/null | tr -d '\r'; }
@@ -123,27 +123,27 @@ inst_check "SIMULATED player in the stand-in firmware library: serial DEMO012345
 inst_publish() {
   inst_run "$BUILD/bin/drenloxctl.exe" image 2.0.0.0 "$(winepath -w "$inst_www/packages/fw.upg" 2>/dev/null)" >/dev/null &&
     cp -f "$inst_upgrade_msi" "$inst_www/packages/$inst_upgrade_name" || return 1
-  demo_server_start "$inst_www" 4 || return 1
+  update_server_start "$inst_www" 4 || return 1
   local fw=$inst_www/packages/fw.upg msi=$inst_www/packages/$inst_upgrade_name
-  demo_info_body System FirmwareVersion 2.0.0.0 "QXB417 Firmware" 2.0.0.0 "$demo_server_base/packages/fw.upg" \
+  update_info_body System FirmwareVersion 2.0.0.0 "QXB417 Firmware" 2.0.0.0 "$update_server_base/packages/fw.upg" \
     "$(md5sum < "$fw" | cut -d' ' -f1)" "$(stat -c %s "$fw")" \
     "Firmware 2.0.0.0: faster start, longer battery life." > "$inst_work/fw.xml"
-  demo_info_body Software Merrowdeck 1.0.0.0 Merrowdeck 1.0.0.0 "$demo_server_base/merrowdeck.html" \
+  update_info_body Software Merrowdeck 1.0.0.0 Merrowdeck 1.0.0.0 "$update_server_base/merrowdeck.html" \
     0123456789abcdef0123456789abcdef 0 "Merrowdeck, the jukebox for your player, is available." > "$inst_work/md.xml"
-  demo_info_body Software "Velomar Launcher" 2.1.1 "Velomar Launcher" 2.1.1 "$demo_server_base/packages/$inst_upgrade_name" \
+  update_info_body Software "Velomar Launcher" 2.1.1 "Velomar Launcher" 2.1.1 "$update_server_base/packages/$inst_upgrade_name" \
     "$(md5sum < "$msi" | cut -d' ' -f1)" "$(stat -c %s "$msi")" \
     "Velomar Launcher 2.1.1: a maintenance release of the launcher and its update client." > "$inst_work/tvk.xml"
   local s
   for s in "PA001 QXB417FW fw" "PP001 MDInfo md" "PP001 TVK tvk"; do
     set -- $s
-    demo_publish "$1" "$2" "$inst_work/$3.xml" "$inst_www" || return 1
+    update_info_publish "$1" "$2" "$inst_work/$3.xml" "$inst_www" || return 1
   done
 }
 inst_check "local update server (nginx): firmware 2.0.0.0, the jukebox notice, Velomar Launcher 2.1.1 ($inst_upgrade_name)" inst_publish
-inst_note "server $demo_server_base, reached through the client's \"_Dbg_Info_\" base URL"
+inst_note "server $update_server_base, reached through the client's \"_Dbg_Info_\" base URL"
 wine reg delete "$inst_key\\Auto Update Client" /f </dev/null >/dev/null 2>&1 || true
 wine reg delete "$inst_key\\Auto Update END" /f </dev/null >/dev/null 2>&1 || true
-wine reg add "$inst_key\\Auto Update Client" /v _Dbg_Info_ /d "$demo_server_base/" /f </dev/null >/dev/null 2>&1 || true
+wine reg add "$inst_key\\Auto Update Client" /v _Dbg_Info_ /d "$update_server_base/" /f </dev/null >/dev/null 2>&1 || true
 inst_check "the launcher's update check is due: never run on this machine (no UpdateTime)" \
   eval '! inst_reg query "$inst_key\\TOLVIK\\Update" /v UpdateTime | grep -q UpdateTime'
 
@@ -230,8 +230,8 @@ inst_check "one Velomar Launcher product left registered with the system (the up
   [ "$(inst_products | wc -l)" -eq 1 ]
 inst_tvk_status=$(inst_value "$inst_key\\Auto Update Client\\TVK" LastUpdateStatus)
 inst_check "LastUpdateStatus of the launcher is \"$inst_tvk_status\"" [ "$inst_tvk_status" = 00 ]
-inst_note "requests the server answered: $(demo_server_requests | tr '\n' ';' | sed 's/;$//; s/;/; /g')"
-demo_server_stop
+inst_note "requests the server answered: $(update_server_requests | tr '\n' ';' | sed 's/;$//; s/;/; /g')"
+update_server_stop
 unset DRENLOX_PLAYER_STATE
 wine reg delete "$inst_key\\Auto Update Client" /f </dev/null >/dev/null 2>&1 || true
 if inst_run "$BUILD/bin/tolvik_driver.exe" wait 1 >/dev/null 2>&1; then

@@ -16,9 +16,9 @@ cmake --build "$build" --target Quenta Drenlox drenloxctl ZepBackend_Library Zep
   ZepHelper_ApplicationRes zepinfo quenta_bench_trivial quenta_bench_trivial_gui -- -j2 >/dev/null
 
 tmp=$(mktemp -d /tmp/quenta_bench.XXXXXX)
-nginx_pid=
+. "$repo/tools/update-server.bash"
 cleanup() {
-  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  update_server_stop
   rm -rf "$tmp"
 }
 trap cleanup EXIT INT TERM
@@ -33,34 +33,14 @@ body() { # model rule-type rule-key version
 </ApplyCondition></ApplyConditions><ControlConditions DefaultServiceStatus="open"/></InformationFile>
 XML
 }
-mkdir -p "$tmp/www" "$tmp/nginx"
+mkdir -p "$tmp/www"
 body QXB417 System FirmwareVersion 0.0.0.1 > "$tmp/fw.xml"
 body Merrowdeck Software Merrowdeck 0.0.0.1 > "$tmp/md.xml"
 body "Velomar Launcher" Software "Velomar Launcher" 0.0.0.1 > "$tmp/tvk.xml"
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat > "$tmp/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $tmp/nginx/nginx.pid;
-error_log $tmp/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log $tmp/nginx/access.log;
-  client_body_temp_path $tmp/nginx/body;
-  proxy_temp_path $tmp/nginx/proxy;
-  fastcgi_temp_path $tmp/nginx/fastcgi;
-  uwsgi_temp_path $tmp/nginx/uwsgi;
-  scgi_temp_path $tmp/nginx/scgi;
-  types { text/xml xml; }
-  server { listen 127.0.0.1:$port; root $tmp/www; }
-}
-CONF
-nginx -p "$tmp/nginx" -c "$tmp/nginx.conf" -e "$tmp/nginx/error.log" &
-nginx_pid=$!
+update_server_start "$tmp/www" || exit 2
 
-export REPO=$repo BUILD=$build RUNS=$runs TMPDIR_BENCH=$tmp PORT=$port
+export REPO=$repo BUILD=$build RUNS=$runs TMPDIR_BENCH=$tmp SERVER=$update_server_base
 "$repo/tools/with-wine-env.sh" "$build" bash -c '
   set -eu
   run() { "$REPO/tools/wine-run.sh" "$@"; }
@@ -72,7 +52,7 @@ export REPO=$repo BUILD=$build RUNS=$runs TMPDIR_BENCH=$tmp PORT=$port
   done
   for dll in ZepBackend_Library.dll ZepGUI_Library.dll; do wine regsvr32 /s "$(winpath "$BUILD/bin/$dll")"; done
   key="HKLM\\SOFTWARE\\Orvo Corporation\\Velomar Launcher"
-  wine reg add "$key\\Auto Update Client" /v _Dbg_Info_ /d "http://127.0.0.1:$PORT/" /f >/dev/null
+  wine reg add "$key\\Auto Update Client" /v _Dbg_Info_ /d "$SERVER/" /f >/dev/null
   export DRENLOX_PLAYER_STATE=$(winpath "$TMPDIR_BENCH/player.ini")
   run "$BUILD/bin/drenloxctl.exe" plug >/dev/null
   args=" /M AUTO  /C PA001 /S VLFW /N \"QX-B417\" /E 0.00 /F UPDATE /C PP001 /S MDInfo /N \"Merrowdeck\" /E 0.00 /F INFO /C PP001 /S TVK /N \"Velomar Launcher\" /E 1.0.0.0 /F UPDATE"
@@ -104,7 +84,7 @@ PY
 '
 # Every measured run (and the warm-up) must have asked for all three services.
 for f in PA001/QXB417FW PP001/MDInfo PP001/TVK; do
-  n=$(grep -c "GET /$f/info/info.xml HTTP/1.1\" 200" "$tmp/nginx/access.log" || true)
+  n=$(grep -c "GET /$f/info/info.xml HTTP/1.1\" 200" "$(update_server_log)" || true)
   echo "requests for $f: $n"
   [ "$n" -eq $((runs + 1)) ] || { echo "bench: $f was not asked for in every run" >&2; exit 1; }
 done
