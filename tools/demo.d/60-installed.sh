@@ -176,7 +176,6 @@ inst_photographer=$!
 inst_check "player plugged in: drive arrival of C: and E: announced" inst_run "$BUILD/bin/PirroCtl.exe" arrive CE
 
 # 4. The installed launcher's first run; its update check starts the installed client.
-inst_tolvik_shown=0
 inst_check "Pirro started the INSTALLED Tolvik, which opened its first-run settings dialog" \
   inst_run "$BUILD/bin/tolvik_driver.exe" settings-wait 30
 if [ "$inst_ok" = 1 ]; then
@@ -190,10 +189,7 @@ if [ "$inst_ok" = 1 ]; then
     eval '[ "$(grep -o "<name>Windows Media Player</name>" "$inst_data/TOLVIKSetting.xml" | wc -l)" -eq 3 ] &&
           grep -q "<name>エクスプローラー</name>" "$inst_data/TOLVIKSetting.xml"'
   inst_check "the launcher's window is open for drive E:" inst_run "$BUILD/bin/tolvik_driver.exe" wait 30
-  if [ "$inst_ok" = 1 ]; then
-    inst_shot installed-tolvik.png || true
-    inst_tolvik_shown=1
-  fi
+  if [ "$inst_ok" = 1 ]; then inst_shot installed-tolvik.png || true; fi
 fi
 inst_check "the launcher's schedule started the INSTALLED UpdateChecker\\Quenta.exe, and it ran to its end" wait "$inst_driver"
 inst_cmdline=$(tr -d '\r' < "$inst_work/driver.txt" | sed -n 's/^command line: //p')
