@@ -4,5 +4,6 @@
 #include <windows.h>
 
 // bMatches: the file's MD5 (a 32-digit MAC) or SHA-1 (any other length) in lower-case hex equals
-// pszMac exactly; an empty MAC matches. Reads from the start of the file.
+// pszMac exactly; an empty MAC matches. Reads from the start of the file. A digest that cannot be
+// computed (the file cannot be read, the hash provider fails) is 0x8004420A, as for a mismatch.
 HRESULT PackageDigestMatches(HANDLE hFile, const wchar_t* pszMac, bool& bMatches);

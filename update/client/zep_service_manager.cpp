@@ -10,6 +10,7 @@
 #include "common/product_keys.h"
 #include "common/registry.h"
 #include "update/client/client_method_log.h"
+#include "update/client/installer_packages.h"
 #include "update/client/package_digest.h"
 #include "update/client/res/client_res_ids.h"
 #include "update/client/service_status.h"
@@ -256,6 +257,32 @@ struct CZepServiceManager::CServiceRun
     UniqueHandle package;
 };
 
+// What a thread that drives a modal window of the service uses, owned with it.
+struct CZepServiceManager::CWindowThread
+{
+    ComPtr<IZepAutoUpdateGUI> gui;
+    ComPtr<IZepSoftwareDownloadManager> download;
+    CScopedBstr bstrServiceId;
+    CScopedBstr bstrPackageUrl;
+    DWORD dwIntervalMs = 1000;
+    ULONGLONG ullTotalSize = 0;
+    // Plain 32-bit values, each written by one side.
+    volatile LONG bShowReturned = FALSE;  // the window's show call has returned
+    volatile LONG bClosedByUser = FALSE;
+    volatile LONG hrDownload = S_OK;
+    volatile LONG bFirmwareDone = FALSE;
+
+    // The GUI keeps a close that comes before its window exists only once the show call has
+    // begun; before that it answers S_FALSE (no window) and the close would be lost, leaving
+    // the modal window open for ever. So ask until the window has taken it.
+    template <class Close>
+    void CloseWindow(Close close)
+    {
+        while (close() == S_FALSE && !bShowReturned)
+            ::Sleep(20);
+    }
+};
+
 CZepServiceManager::CZepServiceManager(HINSTANCE hResources, Seams seams)
     : m_hResources(hResources), m_seams(std::move(seams))
 {
@@ -308,6 +335,8 @@ HRESULT CZepServiceManager::Init()
     m_info = info;
     hr = Subscribe();
     log.TracePrintf(L"DispEventAdvise hr 0x%x", hr);
+    if (SUCCEEDED(hr))
+        InstallerPackages::RemoveFinished();
     return lResult = hr;
 }
 
@@ -320,7 +349,9 @@ HRESULT CZepServiceManager::InitWith(IZepAutoUpdateGUI* pGui, IZepSoftwareDownlo
     m_gui = pGui;
     m_download = pDownload;
     m_info = pInfo;
-    return Subscribe();
+    RETURN_IF_FAILED(Subscribe());
+    InstallerPackages::RemoveFinished();
+    return S_OK;
 }
 
 HRESULT CZepServiceManager::Subscribe()
@@ -432,6 +463,7 @@ HRESULT CZepServiceManager::Execute(int nIndex, int nCount)
     m_monitorThread.Reset();
     m_workerThread.Reset();
     m_progressThread.Reset();
+    m_updateWindow.reset();
     m_bstrServiceId.Reset();
     m_bstrPackageUrl.Reset();
     lResult = hr;
@@ -554,7 +586,17 @@ HRESULT CZepServiceManager::RunService(CServiceRun& run, int nIndex)
         run.bConfirmShown = true;
         const HRESULT hr = m_gui->ShowUpdateConfirmationWindow(&confirm, &ulAccepted);
         if (SUCCEEDED(hr) && ulAccepted)
-            RETURN_IF_FAILED(WriteEndMarker(run.strService));
+        {
+            // The person has seen the notice: that is the service's outcome. A marker that
+            // cannot be written only means the notice may be offered again.
+            const HRESULT hrMarker = WriteEndMarker(run.strService);
+            if (FAILED(hrMarker))
+            {
+                long lIgnored = 0;
+                CClientMethodLog markerLog(L"CZepServiceManager::Execute", &lIgnored);
+                markerLog.ErrorPrintf(L"End marker not written hr 0x%x", hrMarker);
+            }
+        }
         return hr;
     }
     confirm.m_bInfoOnly = 0;
@@ -570,95 +612,127 @@ HRESULT CZepServiceManager::DownloadPackage(CServiceRun& run)
 {
     run.bDownloadStarted = true;
     RETURN_IF_FAILED(m_download->DownloadSoftwareUpdate(m_bstrServiceId, m_bstrPackageUrl));
-    m_hrDownload = S_OK;
-    m_bClosedByUser = FALSE;
-    m_monitorThread.Reset(::CreateThread(nullptr, 0, DownloadMonitorThread, this, 0, nullptr));
-    RETURN_LAST_ERROR_IF(!m_monitorThread);
+    const std::shared_ptr<CWindowThread> monitor = NewWindowThread();
+    RETURN_IF_FAILED(StartWindowThread(DownloadMonitorThread, monitor, m_monitorThread));
     const HRESULT hrWindow = m_gui->ShowDownloadProgressBar(m_bstrServiceId);
+    monitor->bShowReturned = TRUE;
     long lClosed = 0;
     if (SUCCEEDED(m_gui->IsDownloadCanceled(m_bstrServiceId, &lClosed)) && lClosed)
     {
         // Closing the window ends the download too (it keeps its partial file for resuming).
-        m_bClosedByUser = TRUE;
+        monitor->bClosedByUser = TRUE;
         m_download->AbortDownloading(m_bstrServiceId);
     }
     if (FAILED(hrWindow))
     {
         // Without the window nothing tells the monitor to stop: stop the download for it.
-        m_bClosedByUser = TRUE;
+        monitor->bClosedByUser = TRUE;
         m_download->AbortDownloading(m_bstrServiceId);
     }
     // The monitor has closed the window or seen it closed; let it finish its last call.
     ::WaitForSingleObject(m_monitorThread.Get(), 10 * m_seams.dwMonitorIntervalMs + 5000);
     RETURN_IF_FAILED(hrWindow);
-    RETURN_IF_FAILED(static_cast<HRESULT>(m_hrDownload));
+    RETURN_IF_FAILED(static_cast<HRESULT>(monitor->hrDownload));
     long lStatus = 0;
     long lResult = S_OK;
     RETURN_IF_FAILED(m_download->GetDownloadStatus(&lStatus, &lResult));
     RETURN_IF_FAILED(static_cast<HRESULT>(lResult));
     // A window closed by the user is a canceled download, whatever the manager last said.
-    RETURN_HR_IF(ZEP_E_DOWNLOAD_CANCELED, m_bClosedByUser);
+    RETURN_HR_IF(ZEP_E_DOWNLOAD_CANCELED, monitor->bClosedByUser);
     long lIgnored = 0;
     CClientMethodLog log(L"CZepServiceManager::Execute", &lIgnored);
     log.TracePrintf(L"Download status is OK");
     return S_OK;
 }
 
+std::shared_ptr<CZepServiceManager::CWindowThread> CZepServiceManager::NewWindowThread() const
+{
+    auto state = std::make_shared<CWindowThread>();
+    state->gui = m_gui;
+    state->download = m_download;
+    state->bstrServiceId = CScopedBstr(Text(m_bstrServiceId.Get()));
+    state->bstrPackageUrl = CScopedBstr(Text(m_bstrPackageUrl.Get()));
+    if (!state->bstrServiceId.Get() || !state->bstrPackageUrl.Get())
+        throw std::bad_alloc();
+    state->dwIntervalMs = m_seams.dwMonitorIntervalMs;
+    state->ullTotalSize = m_ullTotalSize;
+    return state;
+}
+
+HRESULT CZepServiceManager::StartWindowThread(LPTHREAD_START_ROUTINE pfnThread,
+                                              const std::shared_ptr<CWindowThread>& state, UniqueHandle& thread)
+{
+    auto* pOwned = new (std::nothrow) std::shared_ptr<CWindowThread>(state);
+    RETURN_HR_IF_NULL(E_OUTOFMEMORY, pOwned);
+    thread.Reset(::CreateThread(nullptr, 0, pfnThread, pOwned, 0, nullptr));
+    if (!thread)
+    {
+        const HRESULT hr = HResultFromLastError();
+        delete pOwned;
+        return hr;
+    }
+    return S_OK;
+}
+
 DWORD WINAPI CZepServiceManager::DownloadMonitorThread(void* pContext)
 {
-    static_cast<CZepServiceManager*>(pContext)->MonitorDownload();
+    const std::unique_ptr<std::shared_ptr<CWindowThread>> state(static_cast<std::shared_ptr<CWindowThread>*>(pContext));
+    MonitorDownload(**state);
     return 0;
 }
 
-void CZepServiceManager::MonitorDownload()
+void CZepServiceManager::MonitorDownload(CWindowThread& state)
 {
     CThreadComScope com;
+    IZepAutoUpdateGUI* pGui = state.gui.Get();
+    IZepSoftwareDownloadManager* pDownload = state.download.Get();
+    BSTR bstrService = state.bstrServiceId.Get();
     ULONG ulPercentage = 0;
     HRESULT hrResult = S_OK;
     bool bRestarted = false;
     while (ulPercentage < 100)
     {
-        ::Sleep(m_seams.dwMonitorIntervalMs);
-        if (m_bClosedByUser)
+        ::Sleep(state.dwIntervalMs);
+        if (state.bClosedByUser)
         {
-            m_hrDownload = hrResult;
+            state.hrDownload = hrResult;
             return;
         }
         long lSelected = 0;
-        if (SUCCEEDED(m_gui->IsDownloadCancelIsSelected(m_bstrServiceId, &lSelected)) && lSelected)
+        if (SUCCEEDED(pGui->IsDownloadCancelIsSelected(bstrService, &lSelected)) && lSelected)
         {
-            m_download->AbortDownloading(m_bstrServiceId);
+            pDownload->AbortDownloading(bstrService);
             do
             {
                 ::Sleep(500);
                 lSelected = 0;
-            } while (SUCCEEDED(m_gui->IsDownloadCancelIsSelected(m_bstrServiceId, &lSelected)) && lSelected);
+            } while (SUCCEEDED(pGui->IsDownloadCancelIsSelected(bstrService, &lSelected)) && lSelected);
             long lClosed = 0;
-            if (m_bClosedByUser || (SUCCEEDED(m_gui->IsDownloadCanceled(m_bstrServiceId, &lClosed)) && lClosed))
+            if (state.bClosedByUser || (SUCCEEDED(pGui->IsDownloadCanceled(bstrService, &lClosed)) && lClosed))
             {
-                m_bClosedByUser = TRUE;
-                m_hrDownload = hrResult;
+                state.bClosedByUser = TRUE;
+                state.hrDownload = hrResult;
                 return;
             }
-            m_download->DownloadSoftwareUpdate(m_bstrServiceId, m_bstrPackageUrl);
+            pDownload->DownloadSoftwareUpdate(bstrService, state.bstrPackageUrl.Get());
             bRestarted = true;
         }
         ULONG ulNow = 0;
-        if (SUCCEEDED(m_download->GetDownloadProgressPercentage(m_bstrServiceId, &ulNow)))
+        if (SUCCEEDED(pDownload->GetDownloadProgressPercentage(bstrService, &ulNow)))
             ulPercentage = ulNow;
         long lStatus = 0;
         long lResult = S_OK;
-        const HRESULT hrStatus = m_download->GetDownloadStatus(&lStatus, &lResult);
+        const HRESULT hrStatus = pDownload->GetDownloadStatus(&lStatus, &lResult);
         hrResult = FAILED(hrStatus) ? hrStatus : static_cast<HRESULT>(lResult);
         if (bRestarted && hrResult == ZEP_E_DOWNLOAD_CANCELED)
             hrResult = S_OK;
-        m_hrDownload = hrResult;
+        state.hrDownload = hrResult;
         if (FAILED(hrResult))
             break;
-        m_gui->SetDownloadProgress(m_bstrServiceId, ulPercentage > 100 ? 100 : ulPercentage);
+        pGui->SetDownloadProgress(bstrService, ulPercentage > 100 ? 100 : ulPercentage);
     }
-    if (!m_bClosedByUser)
-        m_gui->CloseDownloadProgressBar(m_bstrServiceId);
+    if (!state.bClosedByUser)
+        state.CloseWindow([&] { return pGui->CloseDownloadProgressBar(bstrService); });
 }
 
 HRESULT CZepServiceManager::VerifyAndInstall(CServiceRun& run)
@@ -697,18 +771,24 @@ HRESULT CZepServiceManager::VerifyAndInstall(CServiceRun& run)
         run.package.Reset();
         RETURN_IF_FAILED(hr);
         run.bInstalled = true;
-        // The package is deleted when the service completes. An installer that reads it after
-        // the shell has returned (an .msi opened by msiexec, a setup that starts itself again)
-        // must be done with it first; one that runs on past the wait keeps its package.
-        if (installer && ::WaitForSingleObject(installer.Get(), m_seams.dwInstallerWaitMs) != WAIT_OBJECT_0)
-        {
-            run.bKeepPackage = true;
-            CClientMethodLog waitLog(L"CZepServiceManager::Execute", &lIgnored);
-            waitLog.TracePrintf(L"The installer still runs; its package is kept");
-        }
+        KeepForInstaller(run, strPath, installer.Get());
         return S_OK;
     }
     return UpdatePlayer(run);
+}
+
+void CZepServiceManager::KeepForInstaller(CServiceRun& run, const std::wstring& strPath, HANDLE hInstaller)
+{
+    // Not waited for: an installer may close programs, ask for a restart or replace this
+    // program's files, and the service's outcome must be recorded before any of that.
+    run.bKeepPackage = true;
+    const HRESULT hr = InstallerPackages::Record(strPath, hInstaller);
+    long lIgnored = 0;
+    CClientMethodLog log(L"CZepServiceManager::Execute", &lIgnored);
+    if (FAILED(hr))
+        log.ErrorPrintf(L"Package of the installer not recorded hr 0x%x", hr);
+    else
+        log.TracePrintf(L"Package kept for its installer");
 }
 
 HRESULT CZepServiceManager::UpdatePlayer(CServiceRun& run)
@@ -765,7 +845,8 @@ HRESULT CZepServiceManager::UpdateVelomar(const wchar_t* pszServiceId, const wch
         CScopedBstr bstrService(pszServiceId ? pszServiceId : L"");
         m_strFirmwarePath = pszFirmwarePath ? pszFirmwarePath : L"";
         m_hrFirmware = S_OK;
-        m_bFirmwareDone = FALSE;
+        m_updateWindow = NewWindowThread();
+        m_updateWindow->bstrServiceId = CScopedBstr(bstrService.ToString());
         m_workerThread.Reset(::CreateThread(nullptr, 0, FirmwareWorkerThread, this, 0, nullptr));
         if (!m_workerThread)
         {
@@ -773,9 +854,9 @@ HRESULT CZepServiceManager::UpdateVelomar(const wchar_t* pszServiceId, const wch
         }
         else
         {
-            m_progressThread.Reset(::CreateThread(nullptr, 0, UpdateProgressThread, this, 0, nullptr));
-            if (m_progressThread)
+            if (SUCCEEDED(StartWindowThread(UpdateProgressThread, m_updateWindow, m_progressThread)))
                 m_gui->ShowUpdateProgressBar(bstrService);
+            m_updateWindow->bShowReturned = TRUE;
             // The window closes when the worker is done; without it, wait for the worker here.
             ::WaitForSingleObject(m_workerThread.Get(), INFINITE);
             if (m_progressThread)
@@ -839,35 +920,38 @@ void CZepServiceManager::RunFirmwareWorker()
         }
     }
     m_hrFirmware = hr;
-    m_bFirmwareDone = TRUE;
+    m_updateWindow->bFirmwareDone = TRUE;
 }
 
 DWORD WINAPI CZepServiceManager::UpdateProgressThread(void* pContext)
 {
-    static_cast<CZepServiceManager*>(pContext)->ReportUpdateProgress();
+    const std::unique_ptr<std::shared_ptr<CWindowThread>> state(static_cast<std::shared_ptr<CWindowThread>*>(pContext));
+    ReportUpdateProgress(**state);
     return 0;
 }
 
-void CZepServiceManager::ReportUpdateProgress()
+void CZepServiceManager::ReportUpdateProgress(CWindowThread& state)
 {
     CThreadComScope com;
+    IZepAutoUpdateGUI* pGui = state.gui.Get();
+    BSTR bstrService = state.bstrServiceId.Get();
     // Duration of the whole update; an empty package is over at once (and never divides by 0).
-    const ULONGLONG ullDurationMs = m_ullTotalSize * kUpdateMsPerUnit / kUpdateUnitBytes;
+    const ULONGLONG ullDurationMs = state.ullTotalSize * kUpdateMsPerUnit / kUpdateUnitBytes;
     const ULONGLONG ullStart = ::GetTickCount64();
-    while (!m_bFirmwareDone)
+    while (!state.bFirmwareDone)
     {
         ::Sleep(1000);
-        if (m_bFirmwareDone)
+        if (state.bFirmwareDone)
             break;
         const ULONGLONG ullElapsed = ::GetTickCount64() - ullStart;
         ULONGLONG ullPercent = ullDurationMs == 0 ? 99 : ullElapsed * 100 / ullDurationMs;
         if (ullPercent > 99)
             ullPercent = 99;
-        m_gui->SetUpdateProgress(m_bstrServiceId, static_cast<unsigned>(ullPercent));
+        pGui->SetUpdateProgress(bstrService, static_cast<unsigned>(ullPercent));
     }
-    m_gui->SetUpdateProgress(m_bstrServiceId, 100);
+    pGui->SetUpdateProgress(bstrService, 100);
     ::Sleep(50);
-    m_gui->CloseUpdateProgressBar(m_bstrServiceId);
+    state.CloseWindow([&] { return pGui->CloseUpdateProgressBar(bstrService); });
 }
 
 void CZepServiceManager::Complete(CServiceRun& run, HRESULT& hrResult, int nIndex, int nCount)

@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "common/scoped_bstr.h"
@@ -24,10 +25,9 @@ public:
         // The firmware library to bind (a bare name is searched for as usual).
         std::wstring strFirmwareLibrary = L"Drenlox.dll";
         // Starts a downloaded PC installer; the default opens it through the shell. process
-        // receives the started process when there is one: the package is kept until it ends.
+        // receives the started process when there is one: a later run deletes the package once
+        // it has ended.
         std::function<HRESULT(const std::wstring& strPath, UniqueHandle& process)> startInstaller;
-        // How long a started installer is waited for before its package is left in place.
-        DWORD dwInstallerWaitMs = 60 * 60 * 1000;
         // Shows the client's own error box; the default is a message box.
         std::function<void(UINT uTextId, UINT uIcon, const std::wstring& strText)> showErrorBox;
         // How often and how far apart the returning player is looked for.
@@ -65,12 +65,15 @@ public:
 private:
     class CEventSink;
     struct CServiceRun;
+    struct CWindowThread;
 
     HRESULT Subscribe();
     HRESULT RunService(CServiceRun& run, int nIndex);
     HRESULT DownloadPackage(CServiceRun& run);
     HRESULT VerifyAndInstall(CServiceRun& run);
     HRESULT UpdatePlayer(CServiceRun& run);
+    // The package stays for its installer; a later run deletes it once the installer has ended.
+    static void KeepForInstaller(CServiceRun& run, const std::wstring& strPath, HANDLE hInstaller);
     void Complete(CServiceRun& run, HRESULT& hrResult, int nIndex, int nCount);
 
     HRESULT QueryPlayer(ZEP_DEVICE_INFO& info) const;
@@ -79,12 +82,17 @@ private:
     void ShowErrorBox(const CServiceRun& run) const;
     void ShowPreparedBox(HRESULT hr) const;
 
+    // The threads that drive a modal window own what they use (CWindowThread): one that is
+    // still running after its bounded wait never reaches what the service has freed.
+    std::shared_ptr<CWindowThread> NewWindowThread() const;
+    static HRESULT StartWindowThread(LPTHREAD_START_ROUTINE pfnThread, const std::shared_ptr<CWindowThread>& state,
+                                     UniqueHandle& thread);
     static DWORD WINAPI DownloadMonitorThread(void* pContext);
     static DWORD WINAPI FirmwareWorkerThread(void* pContext);
     static DWORD WINAPI UpdateProgressThread(void* pContext);
-    void MonitorDownload();
+    static void MonitorDownload(CWindowThread& state);
     void RunFirmwareWorker();
-    void ReportUpdateProgress();
+    static void ReportUpdateProgress(CWindowThread& state);
 
     HINSTANCE m_hResources;
     Seams m_seams;
@@ -104,11 +112,10 @@ private:
     UniqueHandle m_monitorThread;
     UniqueHandle m_workerThread;
     UniqueHandle m_progressThread;
-    // Shared with the service's threads: plain 32-bit values, each written by one side.
-    volatile LONG m_bClosedByUser = FALSE;
-    volatile LONG m_hrDownload = S_OK;
+    // Shared with the firmware worker, which is waited for: plain 32-bit values.
     volatile LONG m_hrFirmware = S_OK;
-    volatile LONG m_bFirmwareDone = FALSE;
+    // The update progress thread's, for the worker to say it is done.
+    std::shared_ptr<CWindowThread> m_updateWindow;
     int m_nCategoryKind = -1;
     int m_nFirmwareService = -1;
     bool m_bInfoOnly = false;

@@ -16,6 +16,77 @@ CFakeGui::CFakeGui()
     : m_downloadClosed(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
       m_updateClosed(::CreateEventW(nullptr, FALSE, FALSE, nullptr))
 {
+    ::InitializeCriticalSection(&m_cs);
+}
+
+CFakeGui::~CFakeGui()
+{
+    ::DeleteCriticalSection(&m_cs);
+}
+
+HRESULT CFakeGui::ShowModal(HANDLE hClosed, DWORD dwTimeoutMs)
+{
+    ::Sleep(m_dwShowDelayMs);
+    ::EnterCriticalSection(&m_cs);
+    ::ResetEvent(hClosed);
+    m_bWindowOpen = true;
+    ::LeaveCriticalSection(&m_cs);
+    const bool bClosed = ::WaitForSingleObject(hClosed, dwTimeoutMs) == WAIT_OBJECT_0;
+    ::EnterCriticalSection(&m_cs);
+    m_bWindowOpen = false;
+    ::LeaveCriticalSection(&m_cs);
+    if (!bClosed)
+        ++m_nWindowsLeftOpen;
+    return bClosed ? S_OK : E_FAIL;
+}
+
+HRESULT CFakeGui::Close(HANDLE hClosed)
+{
+    ::EnterCriticalSection(&m_cs);
+    const bool bOpen = m_bWindowOpen;
+    if (bOpen)
+        ::SetEvent(hClosed);
+    ::LeaveCriticalSection(&m_cs);
+    return bOpen ? S_OK : S_FALSE;
+}
+
+void CFakeGui::CountStray(BSTR bstrService)
+{
+    if (m_lRefs <= 0 || Text(bstrService) != m_strService)
+        ++m_nStrayCalls;
+}
+
+STDMETHODIMP CFakeGui::SetDownloadProgress(BSTR bstrService, UINT nPercent)
+{
+    CountStray(bstrService);
+    m_downloadProgress.push_back(nPercent);
+    return S_OK;
+}
+
+STDMETHODIMP CFakeGui::IsDownloadCancelIsSelected(BSTR bstrService, LONG* p)
+{
+    CountStray(bstrService);
+    ++m_nPolls;
+    const bool bAsking = m_nCancelAtPoll > 0 && m_nPolls >= m_nCancelAtPoll &&
+                         m_nPolls < m_nCancelAtPoll + 1 + m_nQuestionPolls;
+    // The poll that finds the question and those that wait for its answer.
+    if (m_nCancelAtPoll > 0 && m_nPolls >= m_nCancelAtPoll && m_nPolls <= m_nCancelAtPoll + 1 + m_nQuestionPolls)
+        m_questionPolls.push_back(::GetTickCount64());
+    *p = bAsking ? 1 : 0;
+    if (m_nCancelAtPoll > 0 && m_nPolls == m_nCancelAtPoll + m_nQuestionPolls && m_bAnswerYes)
+    {
+        // Yes: the window closes itself, canceled.
+        m_bCanceledByAnswer = 1;
+        Close(m_downloadClosed.Get());
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CFakeGui::SetUpdateProgress(BSTR bstrService, UINT nPercent)
+{
+    CountStray(bstrService);
+    m_updateProgress.emplace_back(::GetTickCount64(), nPercent);
+    return S_OK;
 }
 
 STDMETHODIMP CFakeGui::ShowUpdateConfirmationWindow(ZEP_UPDATED_INFO* pInfo, ULONG* pResult)
@@ -34,16 +105,23 @@ STDMETHODIMP CFakeGui::ShowUpdateConfirmationWindow(ZEP_UPDATED_INFO* pInfo, ULO
 STDMETHODIMP CFakeGui::ShowDownloadProgressBar(BSTR)
 {
     ++m_nDownloadWindows;
+    m_nPolls = 0;
+    m_bCanceledByAnswer = 0;
     if (m_bUserClosesDownload)
+    {
+        if (m_hCloseWhen)
+            ::WaitForSingleObject(m_hCloseWhen, 20000);
         return S_OK;
-    // Modal until the client's monitor closes it.
-    return ::WaitForSingleObject(m_downloadClosed.Get(), 20000) == WAIT_OBJECT_0 ? S_OK : E_FAIL;
+    }
+    // Modal until the client's monitor closes it; a Yes to the question cancels.
+    const HRESULT hr = ShowModal(m_downloadClosed.Get(), 20000);
+    return SUCCEEDED(hr) && m_bCanceledByAnswer ? static_cast<HRESULT>(0x80042202L) : hr;
 }
 
-STDMETHODIMP CFakeGui::CloseDownloadProgressBar(BSTR)
+STDMETHODIMP CFakeGui::CloseDownloadProgressBar(BSTR bstrService)
 {
-    ::SetEvent(m_downloadClosed.Get());
-    return S_OK;
+    CountStray(bstrService);
+    return Close(m_downloadClosed.Get());
 }
 
 STDMETHODIMP CFakeGui::ShowMessagebyID(zepMessageID nID, ULONG, ULONG* p)
@@ -69,13 +147,14 @@ STDMETHODIMP CFakeGui::ShowCompleteMessage(BSTR, BSTR bstrAppName)
 STDMETHODIMP CFakeGui::ShowUpdateProgressBar(BSTR)
 {
     ++m_nUpdateWindows;
-    return ::WaitForSingleObject(m_updateClosed.Get(), 60000) == WAIT_OBJECT_0 ? S_OK : E_FAIL;
+    m_ullUpdateShown = ::GetTickCount64();
+    return ShowModal(m_updateClosed.Get(), 20000);
 }
 
-STDMETHODIMP CFakeGui::CloseUpdateProgressBar(BSTR)
+STDMETHODIMP CFakeGui::CloseUpdateProgressBar(BSTR bstrService)
 {
-    ::SetEvent(m_updateClosed.Get());
-    return S_OK;
+    CountStray(bstrService);
+    return Close(m_updateClosed.Get());
 }
 
 CFakeInfoManager::CFakeInfoManager() : m_events(this, DIID__IZepUpdateInfoManagerEvents)
@@ -104,6 +183,10 @@ STDMETHODIMP CFakeInfoManager::CheckWhetherUpdateExists(BSTR bstrService, ZEP_CU
     m_strVersion = Text(pCurrent->m_bstrCurrentVersion);
     m_strSerial = Text(pCurrent->m_bstrSerialNumber);
     m_strLastStatus = Text(pCurrent->m_bstrLastUpdateStatus);
+    // The rules are evaluated during the check, while the client knows what it is checking.
+    m_checkAnswers[0] = AskCheckVersion(5, L"2.0.0.0", L"1.0.0.0");
+    m_checkAnswers[1] = AskCheckVersion(8, L"2.0.0.0", L"1.0.0.0");
+    m_checkAnswers[2] = AskCheckVersion(1, L"x", L"1.0.0.0");
     *pResult = 0;
     if (FAILED(m_hrCheck))
         return m_hrCheck;
@@ -180,5 +263,37 @@ STDMETHODIMP CFakeDownloadManager::CheckDownloadedFile(BSTR bstrMac, LONG* p)
 {
     m_strCheckedMac = Text(bstrMac);
     *p = m_bDigestOk ? 1 : 0;
+    return S_OK;
+}
+
+STDMETHODIMP CFakeDownloadManager::GetDownloadProgressPercentage(BSTR, ULONG* p)
+{
+    if (m_hStall)
+    {
+        ::SetEvent(m_hStalled);
+        ::WaitForSingleObject(m_hStall, 60000);
+    }
+    *p = m_percentages.empty() ? 100 : m_percentages[m_nPercentPolls < m_percentages.size() ? m_nPercentPolls
+                                                                                            : m_percentages.size() - 1];
+    ++m_nPercentPolls;
+    return S_OK;
+}
+
+STDMETHODIMP CFakeDownloadManager::AbortDownloading(BSTR)
+{
+    ++m_nAborted;
+    m_nCanceledPollsLeft = m_nCanceledPollsAfterAbort;
+    return S_OK;
+}
+
+STDMETHODIMP CFakeDownloadManager::GetDownloadStatus(LONG* pStatus, LONG* pResult)
+{
+    *pStatus = 0;
+    *pResult = m_hrResult;
+    if (m_nCanceledPollsLeft > 0)
+    {
+        --m_nCanceledPollsLeft;
+        *pResult = static_cast<LONG>(0x80042202L);
+    }
     return S_OK;
 }

@@ -17,8 +17,9 @@ template <class I>
 class CFakeDispatch : public I
 {
 public:
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    // Counted but not owning: the fixture owns the fake.
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_lRefs)); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(::InterlockedDecrement(&m_lRefs)); }
     STDMETHODIMP GetTypeInfoCount(UINT* p) override
     {
         *p = 0;
@@ -37,17 +38,20 @@ protected:
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == iidOwn)
         {
             *ppv = static_cast<I*>(this);
+            AddRef();
             return S_OK;
         }
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
+    volatile LONG m_lRefs = 0;
 };
 
 class CFakeGui : public CFakeDispatch<IZepAutoUpdateGUI>
 {
 public:
     CFakeGui();
+    ~CFakeGui();
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return QueryFor(riid, IID_IZepAutoUpdateGUI, ppv); }
     STDMETHODIMP SetParentRect(BSTR) override { return S_OK; }
     STDMETHODIMP SetDisplayLocationOfWindow(LONG_PTR, zepDisplayLocation) override { return S_OK; }
@@ -55,7 +59,7 @@ public:
     STDMETHODIMP ShowDownloadProgressBar(BSTR) override;
     STDMETHODIMP IsDownloadCanceled(BSTR, LONG* p) override
     {
-        *p = m_bUserClosesDownload ? 1 : 0;
+        *p = m_bUserClosesDownload || m_bCanceledByAnswer ? 1 : 0;
         return S_OK;
     }
     STDMETHODIMP CloseDownloadProgressBar(BSTR) override;
@@ -63,20 +67,36 @@ public:
     STDMETHODIMP CloseMarqueeProgressBar(BSTR) override { return S_OK; }
     STDMETHODIMP ShowMessagebyID(zepMessageID nID, ULONG, ULONG* p) override;
     STDMETHODIMP ShowErrorMessage(HRESULT hr) override;
-    STDMETHODIMP SetDownloadProgress(BSTR, UINT) override { return S_OK; }
+    STDMETHODIMP SetDownloadProgress(BSTR bstrService, UINT nPercent) override;
     STDMETHODIMP ShowCompleteMessage(BSTR, BSTR bstrAppName) override;
-    STDMETHODIMP IsDownloadCancelIsSelected(BSTR, LONG* p) override
-    {
-        *p = 0;
-        return S_OK;
-    }
+    STDMETHODIMP IsDownloadCancelIsSelected(BSTR, LONG* p) override;
     STDMETHODIMP ShowUpdateProgressBar(BSTR) override;
-    STDMETHODIMP SetUpdateProgress(BSTR, UINT) override { return S_OK; }
+    STDMETHODIMP SetUpdateProgress(BSTR bstrService, UINT nPercent) override;
     STDMETHODIMP CloseUpdateProgressBar(BSTR) override;
 
+    // Calls that reach the GUI while the client holds no reference to it, or with a service
+    // other than the one shown.
+    LONG References() const { return m_lRefs; }
+    int m_nStrayCalls = 0;
+    std::wstring m_strService = L"TVK";
+
     ULONG m_ulAnswer = 1;
-    // The person closes the download window at once.
+    // The person closes the download window at once (or once m_hCloseWhen is set).
     bool m_bUserClosesDownload = false;
+    HANDLE m_hCloseWhen = nullptr;
+    // The person presses Cancel at this poll of the monitor (0: never); the question stays open
+    // for m_nQuestionPolls polls, then Yes (m_bAnswerYes: the window closes, canceled) or No.
+    int m_nCancelAtPoll = 0;
+    int m_nQuestionPolls = 0;
+    bool m_bAnswerYes = false;
+    // How long a show call takes before its window exists (the library loads its resources).
+    DWORD m_dwShowDelayMs = 0;
+    // What reached the windows, and when (tick count).
+    std::vector<UINT> m_downloadProgress;
+    std::vector<std::pair<ULONGLONG, UINT>> m_updateProgress;
+    std::vector<ULONGLONG> m_questionPolls;
+    ULONGLONG m_ullUpdateShown = 0;
+    int m_nWindowsLeftOpen = 0;
     std::function<void()> m_onConfirm;
     int m_nConfirmations = 0;
     std::wstring m_strConfirmedApp;
@@ -90,6 +110,16 @@ public:
     int m_nUpdateWindows = 0;
 
 private:
+    // As the real library: a close is kept from the moment the show call has begun (the window
+    // may not exist yet); before that and after it there is no window and the close is lost.
+    HRESULT ShowModal(HANDLE hClosed, DWORD dwTimeoutMs);
+    HRESULT Close(HANDLE hClosed);
+    void CountStray(BSTR bstrService);
+
+    CRITICAL_SECTION m_cs;
+    bool m_bWindowOpen = false;
+    int m_nPolls = 0;
+    volatile LONG m_bCanceledByAnswer = 0;
     UniqueHandle m_downloadClosed;
     UniqueHandle m_updateClosed;
 };
@@ -139,6 +169,9 @@ public:
     std::vector<std::wstring> m_checkedServices;
     std::wstring m_strModel, m_strVersion, m_strSerial, m_strLastStatus, m_strBaseUrl;
     std::vector<std::pair<std::wstring, int>> m_results;
+    // The client's answers during the last check to: 1.0.0.0 < 2.0.0.0 (holds), 1.0.0.0 >
+    // 2.0.0.0 (does not), 1.0.0.0 == "x" (malformed).
+    LONG m_checkAnswers[3] = {};
 
 private:
     CConnectionPoint m_events;
@@ -151,36 +184,40 @@ public:
     {
         return QueryFor(riid, IID_IZepSoftwareDownloadManager, ppv);
     }
-    STDMETHODIMP GetDownloadProgressPercentage(BSTR, ULONG* p) override
-    {
-        *p = 100;
-        return S_OK;
-    }
+    STDMETHODIMP GetDownloadProgressPercentage(BSTR, ULONG* p) override;
     STDMETHODIMP DownloadSoftwareUpdate(BSTR, BSTR bstrUrl) override;
-    STDMETHODIMP AbortDownloading(BSTR) override
-    {
-        ++m_nAborted;
-        return S_OK;
-    }
+    STDMETHODIMP AbortDownloading(BSTR) override;
     STDMETHODIMP GetDownloadedFilePath(BSTR, BSTR* p) override;
     STDMETHODIMP RemoveDownloadedFile(BSTR, BSTR) override
     {
         ++m_nRemoved;
         return S_OK;
     }
-    STDMETHODIMP GetDownloadStatus(LONG* pStatus, LONG* pResult) override
-    {
-        *pStatus = 0;
-        *pResult = m_hrResult;
-        return S_OK;
-    }
+    STDMETHODIMP GetDownloadStatus(LONG* pStatus, LONG* pResult) override;
     STDMETHODIMP CheckDownloadedFile(BSTR bstrMac, LONG* p) override;
+    // A new client run polls the scripts from their start.
+    void NewRun()
+    {
+        m_nPercentPolls = 0;
+        m_nCanceledPollsLeft = 0;
+    }
 
     std::wstring m_strPath;
     HRESULT m_hrResult = S_OK;
+    // The percentages of successive polls; the last one stays.
+    std::vector<ULONG> m_percentages{100};
+    // After an abort, this many status polls still report the canceled transfer (0x80042202).
+    int m_nCanceledPollsAfterAbort = 0;
+    // A poll of the percentage waits for this event (the transfer stalls) when it is set.
+    HANDLE m_hStall = nullptr;
+    HANDLE m_hStalled = nullptr;  // set as a poll begins to wait
     bool m_bDigestOk = true;
     std::vector<std::wstring> m_urls;
     std::wstring m_strCheckedMac;
     int m_nRemoved = 0;
     int m_nAborted = 0;
+
+private:
+    size_t m_nPercentPolls = 0;
+    int m_nCanceledPollsLeft = 0;
 };

@@ -46,16 +46,22 @@ protected:
             ::FreeLibrary(m_hResources);
     }
 
-    // Runs every service of the command line as the client does; the results in order.
-    std::vector<HRESULT> Run(const std::wstring& strArguments)
+    CZepServiceManager::Seams MakeSeams()
     {
         CZepServiceManager::Seams seams;
         seams.strFirmwareLibrary = zeptest::ExeDir() + L"Drenlox.dll";
         seams.startInstaller = [this](const std::wstring& strPath, UniqueHandle& process) {
             m_started.push_back(strPath);
-            // The started installer, as far as waiting for it goes.
-            if (m_installer)
+            // A real process stands for the installer: one that runs until the test ends it.
+            if (m_bStartInstaller)
+            {
+                ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", (zeptest::TestTempDir() + L"installer.log").c_str());
+                ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", L"60000");
+                EXPECT_TRUE(zeptest::StartProcess(L"\"" + zeptest::ExeDir() + L"quenta_test_installer.exe\"", m_installer));
+                ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", nullptr);
+                ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", nullptr);
                 process.Reset(Duplicate(m_installer.Get()));
+            }
             // The package is held against change until it has been started.
             HANDLE h = ::CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      OPEN_EXISTING, 0, nullptr);
@@ -65,23 +71,32 @@ protected:
             return S_OK;
         };
         seams.showErrorBox = [this](UINT uId, UINT, const std::wstring&) { m_boxes.push_back(uId); };
-        seams.dwInstallerWaitMs = m_dwInstallerWaitMs;
         seams.nPlayerPolls = m_nPlayerPolls;
         seams.dwPlayerPollMs = 100;
         seams.dwMonitorIntervalMs = 20;
-        CZepServiceManager manager(m_hResources, seams);
-        EXPECT_EQ(S_OK, manager.InitWith(&m_gui, &m_download, &m_info));
-        CZepCommandLineInfo commandLine;
-        commandLine.ParseCommandLine(strArguments.c_str());
-        manager.SetCommandLine(&commandLine);
+        return seams;
+    }
+
+    // Runs every service of the command line as the client does; the results in order.
+    std::vector<HRESULT> Run(const std::wstring& strArguments)
+    {
+        m_download.NewRun();
         std::vector<HRESULT> results;
-        for (int i = 0; i < commandLine.ServiceCount(); ++i)
-            results.push_back(manager.Execute(i, commandLine.ServiceCount()));
-        m_lastCheckVersion[0] = m_info.AskCheckVersion(5, L"2.0.0.0", L"1.0.0.0");
-        m_lastCheckVersion[1] = m_info.AskCheckVersion(8, L"2.0.0.0", L"1.0.0.0");
-        m_lastCheckVersion[2] = m_info.AskCheckVersion(1, L"x", L"1.0.0.0");
-        manager.Terminate();
-        EXPECT_EQ(0u, m_info.SinkCount());
+        {
+            CZepServiceManager manager(m_hResources, MakeSeams());
+            EXPECT_EQ(S_OK, manager.InitWith(&m_gui, &m_download, &m_info));
+            CZepCommandLineInfo commandLine;
+            commandLine.ParseCommandLine(strArguments.c_str());
+            manager.SetCommandLine(&commandLine);
+            for (int i = 0; i < commandLine.ServiceCount(); ++i)
+                results.push_back(manager.Execute(i, commandLine.ServiceCount()));
+            for (int i = 0; i < 3; ++i)
+                m_lastCheckVersion[i] = m_info.m_checkAnswers[i];
+            manager.Terminate();
+            EXPECT_EQ(0u, m_info.SinkCount());
+        }
+        if (!m_bMonitorLeftRunning)
+            EXPECT_EQ(0, m_gui.References());
         return results;
     }
 
@@ -135,8 +150,9 @@ protected:
     CFakeInfoManager m_info;
     CFakeDownloadManager m_download;
     std::vector<std::wstring> m_started;
+    bool m_bStartInstaller = false;
     UniqueHandle m_installer;
-    DWORD m_dwInstallerWaitMs = 5000;
+    bool m_bMonitorLeftRunning = false;
     bool m_bWritableWhileStarting = true;
     std::vector<UINT> m_boxes;
     int m_nPlayerPolls = 100;
@@ -145,27 +161,55 @@ protected:
 
 TEST_F(ServiceManagerTest, ArgumentErrorsEndTheServiceWithoutACheck)
 {
-    const wchar_t* kLines[] = {
-        L"/M SOMETIMES /C PP001 /S TVK /N Launcher /E 1.0.0.0 /F UPDATE",
-        L"/M MANUAL /C PP001 /S TVK /N Launcher /E 1.0.0.0 /F PATCH",
-        L"/M MANUAL /C PP001 /S TVK /N Launcher /F UPDATE",
-        L"/M MANUAL /C PP001 /N Launcher /E 1.0.0.0 /F UPDATE",
-        L"/M MANUAL /C PP001 /S TVK /E 1.0.0.0 /F UPDATE",
-    };
-    for (const wchar_t* pszLine : kLines)
+    const struct
     {
-        SCOPED_TRACE(testing::Message() << pszLine);
+        const wchar_t* pszLine;
+        bool bSaid;  // a manual run says so once; a run of unknown mode counts as automatic
+    } kLines[] = {
+        {L"/M SOMETIMES /C PP001 /S TVK /N Launcher /E 1.0.0.0 /F UPDATE", false},
+        {L"/M MANUAL /C PP001 /S TVK /N Launcher /E 1.0.0.0 /F PATCH", true},
+        {L"/M MANUAL /C PP001 /S TVK /N Launcher /F UPDATE", true},
+        {L"/M MANUAL /C PP001 /N Launcher /E 1.0.0.0 /F UPDATE", true},
+        {L"/M MANUAL /C PP001 /S TVK /E 1.0.0.0 /F UPDATE", true},
+        {L"/M MANUAL /C PP002 /S TVK /E 1.0.0.0 /F UPDATE", true},
+    };
+    for (const auto& c : kLines)
+    {
+        SCOPED_TRACE(testing::Message() << c.pszLine);
         m_gui.m_errors.clear();
-        EXPECT_EQ(std::vector<HRESULT>{ZEP_E_INVALID_ARGUMENTS}, Run(pszLine));
+        EXPECT_EQ(std::vector<HRESULT>{ZEP_E_INVALID_ARGUMENTS}, Run(c.pszLine));
         EXPECT_EQ(0, m_info.m_nChecks);
         EXPECT_TRUE(m_info.m_results.empty());
         EXPECT_EQ(L"(missing)", Value(L"TVK", L"LastUpdateStatus"));
+        EXPECT_EQ(c.bSaid ? std::vector<HRESULT>{ZEP_E_INVALID_ARGUMENTS} : std::vector<HRESULT>{}, m_gui.m_errors);
     }
-    // The manual runs said so once each; the run of unknown mode counts as automatic.
-    EXPECT_EQ(std::vector<HRESULT>{ZEP_E_INVALID_ARGUMENTS}, m_gui.m_errors);
     // A lower-case mode is a mode.
     m_info.m_lExists = 0;
     EXPECT_EQ(std::vector<HRESULT>{1}, Run(std::wstring(L"/M auto") + kLauncherBlock));
+}
+
+// A notice and another service of the player category need no model name; a notice's rules
+// always hold.
+TEST_F(ServiceManagerTest, ModelNameIsNotNeededByANoticeOrThePlayerCategory)
+{
+    m_info.m_lExists = 0;
+    const struct
+    {
+        const wchar_t* pszLine;
+        LONG answers[3];
+    } kLines[] = {
+        {L"/M MANUAL /C PP001 /S MDInfo /E 0.00 /F INFO", {0, 0, 0}},
+        {L"/M MANUAL /C PA001 /S PLAYERDOC /E 0.00 /F UPDATE", {0, 1, 1}},
+    };
+    for (const auto& c : kLines)
+    {
+        SCOPED_TRACE(testing::Message() << c.pszLine);
+        const int nChecks = m_info.m_nChecks;
+        EXPECT_EQ(std::vector<HRESULT>{1}, Run(c.pszLine));
+        EXPECT_EQ(nChecks + 1, m_info.m_nChecks);
+        EXPECT_EQ(std::vector<LONG>(c.answers, c.answers + 3),
+                  std::vector<LONG>(m_lastCheckVersion, m_lastCheckVersion + 3));
+    }
 }
 
 TEST_F(ServiceManagerTest, PollingStatusDecidesWhetherTheServiceIsDue)
@@ -272,28 +316,51 @@ TEST_F(ServiceManagerTest, PackageChecks)
     EXPECT_EQ(1, m_lastCheckVersion[2]);
 }
 
-// The package is deleted at completion only once the installer is done with it.
-TEST_F(ServiceManagerTest, PackageOutlivesTheInstallerThatStillRuns)
+// The service is complete while its installer still runs (it may end this program); the
+// package goes with a later run once the installer has ended.
+TEST_F(ServiceManagerTest, InstallerIsNotWaitedForAndALaterRunRemovesItsPackage)
 {
     const std::string content = "MZ tiny installer";
-    const struct
-    {
-        const char* pszName;
-        bool bInstallerEnds;
-        int nRemoved;
-    } kCases[] = {{"installer ended", true, 1}, {"installer still running after the wait", false, 0}};
-    m_dwInstallerWaitMs = 200;
-    for (const auto& c : kCases)
-    {
-        SCOPED_TRACE(c.pszName);
-        m_installer.Reset(::CreateEventW(nullptr, TRUE, c.bInstallerEnds, nullptr));
-        m_download.m_nRemoved = 0;
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClientKey);  // polling closed by the case before
-        WritePackage(content, content.size());
-        EXPECT_EQ(std::vector<HRESULT>{S_OK}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
-        EXPECT_EQ(L"00", Value(L"TVK", L"LastUpdateStatus"));
-        EXPECT_EQ(c.nRemoved, m_download.m_nRemoved);
-    }
+    WritePackage(content, content.size());
+    m_bStartInstaller = true;
+    const ULONGLONG ullStart = ::GetTickCount64();
+    EXPECT_EQ(std::vector<HRESULT>{S_OK}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
+    EXPECT_LT(::GetTickCount64() - ullStart, 20000u);
+    ASSERT_TRUE(m_installer);
+    EXPECT_EQ(WAIT_TIMEOUT, ::WaitForSingleObject(m_installer.Get(), 0));
+    EXPECT_EQ(L"00", Value(L"TVK", L"LastUpdateStatus"));
+    EXPECT_EQ(L"CLOSE", Value(L"TVK", L"PollingStatus"));
+    ASSERT_EQ(1u, m_info.m_results.size());
+    EXPECT_EQ(0, m_download.m_nRemoved);
+
+    // Later runs, whatever they check: the package stays while its installer runs.
+    m_info.m_lExists = 0;
+    const std::wstring strLater = L"/M AUTO /C PP001 /S MDInfo /N Deck /E 0.00 /F INFO";
+    Run(strLater);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(m_download.m_strPath.c_str()));
+    ::TerminateProcess(m_installer.Get(), 0);
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_installer.Get(), 10000));
+    Run(strLater);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(m_download.m_strPath.c_str()));
+    EXPECT_EQ(0, m_download.m_nRemoved);
+}
+
+// A notice the person accepted is the service's outcome, even when its end marker cannot be
+// written (the notice may then be offered again).
+TEST_F(ServiceManagerTest, AcceptedNoticeWhoseMarkerCannotBeWrittenIsStillASuccess)
+{
+    // Below a volatile key only volatile keys can be made: the marker's key cannot.
+    UniqueHKey endKey;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, ZEP_PRODUCT_KEY L"\\Auto Update END", 0, nullptr,
+                                               REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, endKey.Receive(), nullptr));
+    EXPECT_EQ(std::vector<HRESULT>{S_OK},
+              Run(L"/M MANUAL /C PP001 /S MDInfo /N Deck /E 0.00 /F INFO"));
+    EXPECT_EQ(1, m_gui.m_bConfirmedInfoOnly);
+    EXPECT_TRUE(m_gui.m_errors.empty());
+    EXPECT_TRUE(m_info.m_results.empty());
+    EXPECT_EQ(L"(missing)", Value(L"MDInfo", L"LastUpdateStatus"));
+    UniqueHKey marker;
+    EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(endKey.Get(), L"MDInfo", 0, KEY_READ, marker.Receive()));
 }
 
 TEST_F(ServiceManagerTest, DownloadOutcomes)
@@ -401,5 +468,131 @@ TEST_F(ServiceManagerTest, FirmwarePlayerFaults)
     SetPlayer(0);
     EXPECT_EQ(std::vector<HRESULT>{ZEP_E_NO_PLAYER}, Run(std::wstring(L"/M AUTO") + kPlayerBlock));
     EXPECT_TRUE(m_boxes.empty());
+}
+// Cancel in the download window asks first: the monitor stops the transfer, waits for the
+// answer (polling every 500 ms), and either ends with the window (Yes) or resumes (No), when
+// the stopped transfer's "canceled" no longer counts.
+TEST_F(ServiceManagerTest, CancelQuestionStopsTheDownloadAndNoResumesIt)
+{
+    const std::string content = "MZ tiny installer";
+    const struct
+    {
+        const char* pszName;
+        bool bAnswerYes;
+        int nCanceledPolls;  // status polls that still report the stopped transfer
+        HRESULT hrExpected;
+        size_t nDownloads;
+    } kCases[] = {
+        {"No: resumed, the stopped transfer forgiven", false, 2, S_OK, 2},
+        {"Yes: canceled", true, 0, ZEP_E_DOWNLOAD_CANCELED, 1},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClientKey);  // polling closed by the case before
+        WritePackage(content, content.size());
+        m_download.m_urls.clear();
+        m_download.m_nAborted = 0;
+        m_download.m_percentages = {0, 10, 50, 100};
+        m_download.m_nCanceledPollsAfterAbort = c.nCanceledPolls;
+        m_gui.m_downloadProgress.clear();
+        m_gui.m_questionPolls.clear();
+        m_gui.m_nCancelAtPoll = 2;
+        m_gui.m_nQuestionPolls = 2;
+        m_gui.m_bAnswerYes = c.bAnswerYes;
+        EXPECT_EQ(std::vector<HRESULT>{c.hrExpected}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
+        EXPECT_GE(m_download.m_nAborted, 1);
+        EXPECT_EQ(c.nDownloads, m_download.m_urls.size());
+        EXPECT_EQ(0, m_gui.m_nWindowsLeftOpen);
+        // The question was asked again every 500 ms until it was answered.
+        ASSERT_EQ(4u, m_gui.m_questionPolls.size());
+        for (size_t i = 1; i < m_gui.m_questionPolls.size(); ++i)
+            EXPECT_GE(m_gui.m_questionPolls[i] - m_gui.m_questionPolls[i - 1], 450u) << i;
+        if (c.hrExpected == S_OK)
+            EXPECT_EQ((std::vector<UINT>{0, 10, 50, 100}), m_gui.m_downloadProgress);
+        else
+            EXPECT_EQ(std::vector<UINT>{0}, m_gui.m_downloadProgress);
+    }
+    // Without a restart a canceled transfer is the download's result.
+    m_gui.m_nCancelAtPoll = 0;
+    m_download.m_percentages = {0, 10};
+    m_download.m_hrResult = ZEP_E_DOWNLOAD_CANCELED;
+    EXPECT_EQ(std::vector<HRESULT>{ZEP_E_DOWNLOAD_CANCELED}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
+}
+
+// A window may be asked to close before its show call has made it (a worker that ends at
+// once); the close must still reach it, or the modal window stays for ever.
+TEST_F(ServiceManagerTest, CloseBeforeTheWindowExistsIsNotLost)
+{
+    m_gui.m_dwShowDelayMs = 300;
+    {
+        SCOPED_TRACE("update window, firmware worker ends at once");
+        CZepServiceManager manager(m_hResources, MakeSeams());
+        ASSERT_EQ(S_OK, manager.InitWith(&m_gui, &m_download, &m_info));
+        const ULONGLONG ullStart = ::GetTickCount64();
+        // No image: the worker refuses at once.
+        EXPECT_EQ(E_INVALIDARG, manager.UpdateVelomar(L"QXB417FW", L""));
+        EXPECT_LT(::GetTickCount64() - ullStart, 10000u);
+        EXPECT_EQ(1, m_gui.m_nUpdateWindows);
+        EXPECT_EQ(0, m_gui.m_nWindowsLeftOpen);
+    }
+    {
+        SCOPED_TRACE("download window, transfer complete at the first poll");
+        const std::string content = "MZ tiny installer";
+        WritePackage(content, content.size());
+        EXPECT_EQ(std::vector<HRESULT>{S_OK}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
+        EXPECT_EQ(1, m_gui.m_nDownloadWindows);
+        EXPECT_EQ(0, m_gui.m_nWindowsLeftOpen);
+    }
+}
+
+// A monitor that is still in a call when the service stops waiting for it goes on with what
+// it owns: the GUI it holds a reference to and its own copy of the service identifier.
+TEST_F(ServiceManagerTest, MonitorOutlivingItsWaitUsesOnlyWhatItOwns)
+{
+    const std::string content = "MZ tiny installer";
+    WritePackage(content, content.size());
+    UniqueHandle stall(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    UniqueHandle stalled(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_download.m_hStall = stall.Get();
+    m_download.m_hStalled = stalled.Get();
+    // The person closes the window while the monitor waits for the transfer's answer.
+    m_gui.m_bUserClosesDownload = true;
+    m_gui.m_hCloseWhen = stalled.Get();
+    m_bMonitorLeftRunning = true;
+    EXPECT_EQ(std::vector<HRESULT>{ZEP_E_DOWNLOAD_CANCELED}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
+    // The service, its manager and the manager's references are gone; the transfer answers.
+    ::SetEvent(stall.Get());
+    for (int i = 0; i < 250 && m_gui.References() != 0; ++i)
+        ::Sleep(20);
+    EXPECT_EQ(0, m_gui.References());
+    EXPECT_EQ(std::vector<UINT>{100}, m_gui.m_downloadProgress);
+    EXPECT_EQ(0, m_gui.m_nStrayCalls);
+    m_download.m_hStall = nullptr;
+}
+
+// The update window's progress is time over the expected duration (60 s per 10 MiB): a
+// 20 MiB image moves 1 % about every 1.2 s, and shows 100 only when the player is back.
+TEST_F(ServiceManagerTest, UpdateProgressOfA20MiBImage)
+{
+    SetPlayer(1, L"4500");
+    std::string image = kImage;
+    image.resize(20 * 1024 * 1024, 'x');
+    WritePackage(image, image.size());
+    m_gui.m_strService = L"QXB417FW";
+    EXPECT_EQ(std::vector<HRESULT>{S_OK}, Run(std::wstring(L"/M MANUAL") + kPlayerBlock));
+    const auto& progress = m_gui.m_updateProgress;
+    ASSERT_GE(progress.size(), 4u);
+    EXPECT_EQ(100u, progress.back().second);
+    for (size_t i = 0; i + 1 < progress.size(); ++i)
+    {
+        const ULONGLONG ullElapsed = progress[i].first - m_gui.m_ullUpdateShown;
+        const UINT nExpected = static_cast<UINT>(ullElapsed / 1200);
+        EXPECT_LE(progress[i].second, nExpected + 1) << ullElapsed;
+        EXPECT_GE(progress[i].second + 1, nExpected) << ullElapsed;
+        EXPECT_LE(progress[i].second, 99u);
+    }
+    EXPECT_GE(progress[progress.size() - 2].second, 2u);
+    EXPECT_EQ(0, m_gui.m_nStrayCalls);
 }
 }  // namespace

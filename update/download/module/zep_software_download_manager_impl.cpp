@@ -289,6 +289,9 @@ DWORD CZepSoftwareDownloadManagerImpl::RunWorker()
     szPath[0] = L'\0';
     m_downloader.GetFilePath(szPath, MAX_PATH);
     m_downloader.CloseHandles();
+    // A file of unknown size never had a share to count; once it is complete it is all there,
+    // and a poller waiting for 100 must not wait for ever.
+    m_lPercentage = 100;
     {
         CXLock lock(m_cs);
         m_strDownloadedPath = szPath;
