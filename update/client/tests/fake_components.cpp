@@ -1,5 +1,7 @@
 #include "update/client/tests/fake_components.h"
 
+#include "common/testing/zeptest.h"
+
 namespace
 {
 BSTR Copy(const std::wstring& str)
@@ -296,4 +298,15 @@ STDMETHODIMP CFakeDownloadManager::GetDownloadStatus(LONG* pStatus, LONG* pResul
         *pResult = static_cast<LONG>(0x80042202L);
     }
     return S_OK;
+}
+
+UniqueHandle StartHoldingInstaller()
+{
+    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", (zeptest::TestTempDir() + L"installer.log").c_str());
+    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", L"60000");
+    UniqueHandle process;
+    zeptest::StartProcess(L"\"" + zeptest::ExeDir() + L"quenta_test_installer.exe\"", process);
+    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", nullptr);
+    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", nullptr);
+    return process;
 }

@@ -221,3 +221,7 @@ private:
     size_t m_nPercentPolls = 0;
     int m_nCanceledPollsLeft = 0;
 };
+
+// A process standing for a started installer: the test installer, holding on until the test
+// ends it (60 s at most).
+UniqueHandle StartHoldingInstaller();

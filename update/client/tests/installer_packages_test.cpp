@@ -7,6 +7,7 @@
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
 #include "update/client/installer_packages.h"
+#include "update/client/tests/fake_components.h"
 
 namespace
 {
@@ -19,18 +20,6 @@ bool Recorded(const std::wstring& strPath)
     return SUCCEEDED(Registry::ReadValue(HKEY_LOCAL_MACHINE, InstallerPackages::kKey, strPath.c_str(), data, dwType));
 }
 
-// A process standing for an installer: it runs until the test ends it.
-UniqueHandle StartInstaller()
-{
-    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", (zeptest::TestTempDir() + L"installer.log").c_str());
-    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", L"60000");
-    UniqueHandle process;
-    EXPECT_TRUE(zeptest::StartProcess(L"\"" + zeptest::ExeDir() + L"quenta_test_installer.exe\"", process));
-    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", nullptr);
-    ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", nullptr);
-    return process;
-}
-
 void End(const UniqueHandle& process)
 {
     ::TerminateProcess(process.Get(), 0);
@@ -40,8 +29,8 @@ void End(const UniqueHandle& process)
 // Which recorded packages a later run deletes: only those no installer can still be reading.
 TEST(InstallerPackages, LaterRunDeletesOnlyPackagesWhoseInstallersHaveEnded)
 {
-    const UniqueHandle running = StartInstaller();
-    const UniqueHandle ended = StartInstaller();
+    const UniqueHandle running = StartHoldingInstaller();
+    const UniqueHandle ended = StartHoldingInstaller();
     ASSERT_TRUE(running && ended);
     End(ended);
     const std::wstring strSelf = InstallerPackages::ProcessIdentity(::GetCurrentProcess());

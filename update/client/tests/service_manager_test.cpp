@@ -55,11 +55,8 @@ protected:
             // A real process stands for the installer: one that runs until the test ends it.
             if (m_bStartInstaller)
             {
-                ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", (zeptest::TestTempDir() + L"installer.log").c_str());
-                ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", L"60000");
-                EXPECT_TRUE(zeptest::StartProcess(L"\"" + zeptest::ExeDir() + L"quenta_test_installer.exe\"", m_installer));
-                ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", nullptr);
-                ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_HOLD_MS", nullptr);
+                m_installer = StartHoldingInstaller();
+                EXPECT_TRUE(m_installer);
                 process.Reset(Duplicate(m_installer.Get()));
             }
             // The package is held against change until it has been started.
