@@ -149,7 +149,6 @@ STDMETHODIMP CFakeGui::ShowCompleteMessage(BSTR, BSTR bstrAppName)
 STDMETHODIMP CFakeGui::ShowUpdateProgressBar(BSTR)
 {
     ++m_nUpdateWindows;
-    m_ullUpdateShown = ::GetTickCount64();
     return ShowModal(m_updateClosed.Get(), 20000);
 }
 

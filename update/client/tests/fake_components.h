@@ -95,7 +95,6 @@ public:
     std::vector<UINT> m_downloadProgress;
     std::vector<std::pair<ULONGLONG, UINT>> m_updateProgress;
     std::vector<ULONGLONG> m_questionPolls;
-    ULONGLONG m_ullUpdateShown = 0;
     int m_nWindowsLeftOpen = 0;
     std::function<void()> m_onConfirm;
     int m_nConfirmations = 0;
