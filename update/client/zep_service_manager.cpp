@@ -12,6 +12,7 @@
 #include "update/client/client_method_log.h"
 #include "update/client/installer_packages.h"
 #include "update/client/package_digest.h"
+#include "update/client/package_trust.h"
 #include "update/client/res/client_res_ids.h"
 #include "update/client/service_status.h"
 #include "update/info/four_part_version.h"
@@ -766,6 +767,7 @@ HRESULT CZepServiceManager::VerifyAndInstall(CServiceRun& run)
 
     if (m_nCategoryKind != 1)
     {
+        RETURN_IF_FAILED(CPackageTrust().Check(strPath, run.package.Get()));
         UniqueHandle installer;
         const HRESULT hr = m_seams.startInstaller(strPath, installer);
         run.package.Reset();

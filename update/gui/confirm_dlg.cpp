@@ -1,9 +1,9 @@
 #include "update/gui/confirm_dlg.h"
 
 #include "common/string_util.h"
-#include "update/gui/gui_seams.h"
 #include "update/gui/res/gui_res_ids.h"
 #include "update/gui/update_text_rules.h"
+#include "update/gui/web_address.h"
 
 namespace
 {
@@ -68,7 +68,7 @@ void CConfirmDlg::OnCommand(WORD wId, WORD, HWND)
     if (wId == IDOK)
     {
         if (m_info.m_bInfoOnly && m_info.m_bstrURL && *m_info.m_bstrURL)
-            ZepGuiOpenUrl(m_info.m_bstrURL);
+            OpenWebAddress(m_info.m_bstrURL);
         EndOnce(1);
     }
     else if (wId == IDCANCEL)

@@ -16,6 +16,7 @@
 #include "update/client/zep_mini_application_app.h"
 #include "update/client/tests/dialog_answerer.h"
 #include "update/info/info_file_format.h"
+#include "update/info/zep_update_info_manager_impl.h"
 #include "update/download/tests/loopback_http_server.h"
 
 namespace
@@ -294,6 +295,54 @@ TEST_F(QuentaProcess, PcSoftwareUpdateIsDownloadedCheckedAndInstalled)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(strStarted.c_str())) << strStarted;
     // The server keeps polling open ("open" service status), so the mode is kept, not closed.
     EXPECT_EQ(L"AUTO", RealRegistryRead(std::wstring(kClientKey) + L"\\TVK", L"PollingStatus"));
+}
+
+// Packages served with the right size and digest (whoever writes the server's files writes
+// those too) that the client must not start.
+TEST_F(QuentaProcess, UntrustedPcPackagesAreRefusedNotStartedAndDeleted)
+{
+    std::string signedExe, unsignedExe, strangerExe;
+    ASSERT_TRUE(zeptest::ReadFileBytes(zeptest::ExeDir() + L"quenta_test_installer.exe", signedExe));
+    ASSERT_TRUE(zeptest::ReadFileBytes(zeptest::ExeDir() + L"quenta_test_installer_unsigned.exe", unsignedExe));
+    ASSERT_TRUE(zeptest::ReadFileBytes(zeptest::ExeDir() + L"quenta_test_installer_stranger.exe", strangerExe));
+    std::string patchedExe = signedExe;
+    patchedExe[0x4E] ^= 0x20;  // the DOS stub's message: still runs, no longer what was signed
+    const std::string batch = "@echo %~f0>>\"%QUENTA_TEST_INSTALLER_LOG%\"\r\n";
+    const struct
+    {
+        const char* pszName;
+        const char* pszFile;
+        const std::string& bytes;
+    } kCases[] = {
+        {"unsigned", "setup.exe", unsignedExe},
+        {"patched after signing", "setup.exe", patchedExe},
+        {"signed by another certificate", "setup.exe", strangerExe},
+        {"batch file", "setup.bat", batch},
+    };
+    const std::wstring strLog = zeptest::TestTempDir() + L"installer.log";
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        ClearClientKeys();
+        ASSERT_EQ(S_OK, RealRegistryWrite(kClientKey, L"_Dbg_Info_", m_server.Url("/base/")));
+        ::DeleteFileW(strLog.c_str());
+        const std::string strPackage =
+            ServePackage(std::string("/packages/") + c.pszFile, c.bytes, "Velomar Launcher", "2.0.0.0");
+        Publish("PP001", "TVK", Body("Velomar Launcher", "2.0.0.0", strPackage));
+        ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", strLog.c_str());
+        std::vector<CDialogAnswerer::SSeen> seen;
+        ASSERT_TRUE(RunClient(std::wstring(L" /M AUTO ") + kLauncherBlock, IDOK, seen, 120000));
+        ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", nullptr);
+        EXPECT_EQ(L"44", RealRegistryRead(std::wstring(kClientKey) + L"\\TVK", L"LastUpdateStatus"));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(strLog.c_str())) << "the package was started";
+        const std::wstring strDownloaded =
+            CZepUpdateInfoManagerImpl::DefaultDataFolder() + L"\\TVK\\" + Utf8ToWide(c.pszFile);
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(strDownloaded.c_str())) << strDownloaded;
+        // The confirmation, then the error the user is owed once it was shown.
+        ASSERT_EQ(2u, seen.size());
+        EXPECT_TRUE(seen[0].bConfirmation);
+        EXPECT_FALSE(seen[1].bConfirmation);
+    }
 }
 
 TEST_F(QuentaProcess, PlayerFirmwareIsUpdated)

@@ -37,7 +37,7 @@ protected:
         ::SetEnvironmentVariableW(L"DRENLOX_PLAYER_STATE", m_strState.c_str());
         m_strStorage = zeptest::TestTempDir() + L"storage";
         ::CreateDirectoryW(m_strStorage.c_str(), nullptr);
-        m_download.m_strPath = zeptest::TestTempDir() + L"package.bin";
+        m_download.m_strPath = zeptest::TestTempDir() + L"package.exe";
     }
     void TearDown() override
     {
@@ -106,6 +106,13 @@ protected:
         return strValue;
     }
 
+    // The client starts only signed installers: the tests' own, signed by the build.
+    static std::string SignedInstaller()
+    {
+        std::string content;
+        EXPECT_TRUE(zeptest::ReadFileBytes(zeptest::ExeDir() + L"quenta_test_installer.exe", content));
+        return content;
+    }
     static std::wstring Md5(const std::string& content)
     {
         std::wstring strHex;
@@ -271,7 +278,7 @@ struct PackageCase
 
 TEST_F(ServiceManagerTest, PackageChecks)
 {
-    const std::string content = "MZ tiny installer";
+    const std::string content = SignedInstaller();
     const PackageCase kCases[] = {
         {"one byte short", content.size() + 1, nullptr, false, ZEP_E_FILE_TOO_SHORT, L"43"},
         {"one byte long", content.size() - 1, nullptr, false, ZEP_E_FILE_TOO_LONG, L"43"},
@@ -317,7 +324,7 @@ TEST_F(ServiceManagerTest, PackageChecks)
 // package goes with a later run once the installer has ended.
 TEST_F(ServiceManagerTest, InstallerIsNotWaitedForAndALaterRunRemovesItsPackage)
 {
-    const std::string content = "MZ tiny installer";
+    const std::string content = SignedInstaller();
     WritePackage(content, content.size());
     m_bStartInstaller = true;
     const ULONGLONG ullStart = ::GetTickCount64();
@@ -358,6 +365,38 @@ TEST_F(ServiceManagerTest, AcceptedNoticeWhoseMarkerCannotBeWrittenIsStillASucce
     EXPECT_EQ(L"(missing)", Value(L"MDInfo", L"LastUpdateStatus"));
     UniqueHKey marker;
     EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(endKey.Get(), L"MDInfo", 0, KEY_READ, marker.Receive()));
+}
+
+// Right size and digest, but not an installer signed by a signer the build trusts: refused
+// like a wrong digest, never started, and removed.
+TEST_F(ServiceManagerTest, UntrustedInstallerIsRefusedAndRemoved)
+{
+    const struct
+    {
+        const char* pszName;
+        const wchar_t* pszBuilt;
+        const wchar_t* pszSavedAs;
+    } kCases[] = {
+        {"unsigned", L"quenta_test_installer_unsigned.exe", L"package.exe"},
+        {"signed by another certificate", L"quenta_test_installer_stranger.exe", L"package.exe"},
+        {"signed, but a batch file by its name", L"quenta_test_installer.exe", L"package.bat"},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        m_gui.m_errors.clear();
+        m_started.clear();
+        m_download.m_nRemoved = 0;
+        std::string content;
+        ASSERT_TRUE(zeptest::ReadFileBytes(zeptest::ExeDir() + c.pszBuilt, content));
+        m_download.m_strPath = zeptest::TestTempDir() + c.pszSavedAs;
+        WritePackage(content, content.size());
+        EXPECT_EQ(std::vector<HRESULT>{ZEP_E_DIGEST_MISMATCH}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
+        EXPECT_EQ(L"44", Value(L"TVK", L"LastUpdateStatus"));
+        EXPECT_TRUE(m_started.empty());
+        EXPECT_EQ(1, m_download.m_nRemoved);
+        EXPECT_EQ(std::vector<HRESULT>{ZEP_E_DIGEST_MISMATCH}, m_gui.m_errors);
+    }
 }
 
 TEST_F(ServiceManagerTest, DownloadOutcomes)
@@ -471,7 +510,7 @@ TEST_F(ServiceManagerTest, FirmwarePlayerFaults)
 // the stopped transfer's "canceled" no longer counts.
 TEST_F(ServiceManagerTest, CancelQuestionStopsTheDownloadAndNoResumesIt)
 {
-    const std::string content = "MZ tiny installer";
+    const std::string content = SignedInstaller();
     const struct
     {
         const char* pszName;
@@ -535,7 +574,7 @@ TEST_F(ServiceManagerTest, CloseBeforeTheWindowExistsIsNotLost)
     }
     {
         SCOPED_TRACE("download window, transfer complete at the first poll");
-        const std::string content = "MZ tiny installer";
+        const std::string content = SignedInstaller();
         WritePackage(content, content.size());
         EXPECT_EQ(std::vector<HRESULT>{S_OK}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
         EXPECT_EQ(1, m_gui.m_nDownloadWindows);

@@ -387,20 +387,27 @@ struct ConfirmCase
     UINT nUnitId;
     WORD wButton;
     ULONG ulResult;
+    const wchar_t* pszUrl;
+    bool bUrlOpened;
 };
 
 TEST_F(GuiWindows, ConfirmationWindowTextsAndAnswers)
 {
+    const wchar_t kNotice[] = L"http://updates.example.com/notice.html";
     const ConfirmCase cases[] = {
-        {"firmware", L"VM-Q3", 4194304, 0, 1, IDS_ZEP_TITLE_FIRMWARE, L"4", IDS_ZEP_UNIT_MB, IDOK, 1},
-        {"software, tiny", L"Velomar Launcher", 500, 0, 0, IDS_ZEP_TITLE_SOFTWARE, L"1", IDS_ZEP_UNIT_KB, IDCANCEL, 0},
-        {"information only", L"ignored", 99999, 1, 0, IDS_ZEP_TITLE_INFO, nullptr, 0, IDOK, 1},
+        {"firmware", L"VM-Q3", 4194304, 0, 1, IDS_ZEP_TITLE_FIRMWARE, L"4", IDS_ZEP_UNIT_MB, IDOK, 1, kNotice, false},
+        {"software, tiny", L"Velomar Launcher", 500, 0, 0, IDS_ZEP_TITLE_SOFTWARE, L"1", IDS_ZEP_UNIT_KB, IDCANCEL, 0,
+         kNotice, false},
+        {"information only", L"ignored", 99999, 1, 0, IDS_ZEP_TITLE_INFO, nullptr, 0, IDOK, 1, kNotice, true},
+        // The shell would run whatever a file address names.
+        {"information only, file address", L"ignored", 0, 1, 0, IDS_ZEP_TITLE_INFO, nullptr, 0, IDOK, 1,
+         L"file:///C:/windows/system32/notepad.exe", false},
     };
     for (const ConfirmCase& c : cases)
     {
         SCOPED_TRACE(c.pszLabel);
         g_openedUrls.clear();
-        CScopedBstr app(c.pszAppName), detail(L"line one\nline two"), url(L"http://updates.example.com/notice.html");
+        CScopedBstr app(c.pszAppName), detail(L"line one\nline two"), url(c.pszUrl);
         ZEP_UPDATED_INFO info = {};
         info.m_bstrAppName = app.Get();
         info.m_bstrUpdateDetail = detail.Get();
@@ -435,8 +442,8 @@ TEST_F(GuiWindows, ConfirmationWindowTextsAndAnswers)
         });
         EXPECT_EQ(S_OK, hr);
         EXPECT_EQ(c.ulResult, ulResult);
-        if (c.bInfoOnly && c.wButton == IDOK)
-            EXPECT_EQ(std::vector<std::wstring>{L"http://updates.example.com/notice.html"}, g_openedUrls);
+        if (c.bUrlOpened)
+            EXPECT_EQ(std::vector<std::wstring>{c.pszUrl}, g_openedUrls);
         else
             EXPECT_TRUE(g_openedUrls.empty());
     }
