@@ -141,6 +141,8 @@ inst_publish() {
 }
 inst_check "local update server (nginx): firmware 2.0.0.0, the jukebox notice, Velomar Launcher 2.1.1 ($inst_upgrade_name)" inst_publish
 inst_note "server $update_server_base, reached through the client's \"_Dbg_Info_\" base URL"
+inst_check "$inst_upgrade_name signed with the build's development code-signing certificate (the client starts no other)" \
+  eval 'osslsigncode verify -in "$inst_upgrade_msi" -CAfile "$BUILD/keys/code-signing-dev.crt" >/dev/null 2>&1'
 wine reg delete "$inst_key\\Auto Update Client" /f </dev/null >/dev/null 2>&1 || true
 wine reg delete "$inst_key\\Auto Update END" /f </dev/null >/dev/null 2>&1 || true
 wine reg add "$inst_key\\Auto Update Client" /v _Dbg_Info_ /d "$update_server_base/" /f </dev/null >/dev/null 2>&1 || true
