@@ -339,9 +339,12 @@ TEST_F(QuentaProcess, UntrustedPcPackagesAreRefusedNotStartedAndDeleted)
             CZepUpdateInfoManagerImpl::DefaultDataFolder() + L"\\TVK\\" + Utf8ToWide(c.pszFile);
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(strDownloaded.c_str())) << strDownloaded;
         // The confirmation, then the error the user is owed once it was shown.
-        ASSERT_EQ(2u, seen.size());
-        EXPECT_TRUE(seen[0].bConfirmation);
-        EXPECT_FALSE(seen[1].bConfirmation);
+        EXPECT_EQ(2u, seen.size());
+        if (seen.size() == 2)
+        {
+            EXPECT_TRUE(seen[0].bConfirmation);
+            EXPECT_FALSE(seen[1].bConfirmation);
+        }
     }
 }
 
