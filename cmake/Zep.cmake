@@ -37,6 +37,22 @@ function(zep_add_gtest)
     PROPERTIES ${props})
 endfunction()
 
+# zep_program_manifest(<target> WINDOWED|CONSOLE): the program's manifest (common/manifests) as
+# resource 1 of type RT_MANIFEST, the one the system reads when the program starts. A program
+# must not carry a manifest resource 1 of its own besides.
+function(zep_program_manifest target kind)
+  string(TOLOWER ${kind} kind)
+  set(manifest ${CMAKE_SOURCE_DIR}/common/manifests/${kind}_program.manifest)
+  if(NOT EXISTS ${manifest})
+    message(FATAL_ERROR "zep_program_manifest(${target}): no ${manifest}")
+  endif()
+  set(rc ${CMAKE_BINARY_DIR}/manifests/${kind}_program.rc)
+  file(WRITE ${rc}.tmp "1 24 \"${manifest}\"\n")
+  file(COPY_FILE ${rc}.tmp ${rc} ONLY_IF_DIFFERENT)
+  target_sources(${target} PRIVATE ${rc})
+  set_property(SOURCE ${rc} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS ${manifest})
+endfunction()
+
 # zep_add_resource_library(<name> <rc file> [DEPENDS files...]): a DLL of resources only, with no
 # code and no entry point, e.g. a language resource library.
 function(zep_add_resource_library name rc)

@@ -26,6 +26,7 @@ if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/tolvik_main.cpp)
   target_link_libraries(Tolvik PRIVATE tolvik_app)
   target_link_options(Tolvik PRIVATE -municode)
   tolvik_add_resources(Tolvik)
+  zep_program_manifest(Tolvik WINDOWED)
   zep_check_imports(Tolvik)
 endif()
 

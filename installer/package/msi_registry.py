@@ -9,10 +9,12 @@
   wixl WIXL-ARGUMENTS...
        Runs wixl and fails on any warning: wixl drops what it does not know (attributes,
        elements) with a warning only.
-  patch --msi X.msi ROWS.tsv...
+  patch --msi X.msi [--errors ERRORS.tsv] [--rollback ACTION ...] ROWS.tsv...
        Sets the database code page to 932 and inserts the rows of the given files. wixl writes
        non-ASCII text into a broken string pool; msibuild stores it correctly once the database
-       has a code page that can hold it.
+       has a code page that can hold it. ERRORS.tsv holds Error table rows (Error Message).
+       Each ACTION, written by wixl as a deferred DLL action (wixl ignores Execute="rollback"),
+       becomes a rollback action.
 
 Row files are UTF-8, tab-separated: Root Key Name Value Component; '#' starts a comment line.
 An empty Name is the key's default value; a Name of '*' with an empty Value is a key that is
@@ -211,12 +213,53 @@ def msibuild(msi, *args):
         raise RgsError('msibuild %s: %s' % (' '.join(args), result.stderr.strip()))
 
 
+# A DLL stored in the Binary table, run in the script without impersonation: what wixl writes
+# for Execute="deferred" Impersonate="no" (with Return="ignore": 0x40); the rollback bit added.
+DEFERRED_DLL_ACTION = 0x0001 | 0x0400 | 0x0800
+IGNORE_RESULT = 0x0040
+ROLLBACK = 0x0100
+
+
+def read_errors(path):
+    with open(path, encoding='utf-8') as f:
+        for n, line in enumerate(f, 1):
+            line = line.rstrip('\r\n')
+            if not line or line.startswith('#'):
+                continue
+            fields = line.split('\t')
+            if len(fields) != 2 or not fields[0].isdigit():
+                raise RgsError('%s:%d: expected Error Message' % (path, n))
+            fields[1].encode('cp%d' % CODEPAGE)
+            yield int(fields[0]), fields[1]
+
+
+def action_type(msi, action):
+    result = subprocess.run(['msiinfo', 'export', msi, 'CustomAction'], capture_output=True, text=True)
+    if result.returncode != 0:
+        raise RgsError('msiinfo export CustomAction: ' + result.stderr.strip())
+    for line in result.stdout.splitlines():
+        fields = line.split('\t')
+        if fields[0] == action and len(fields) > 1 and fields[1].isdigit():
+            return int(fields[1])
+    raise RgsError('no custom action ' + action)
+
+
 def cmd_patch(args):
     with tempfile.TemporaryDirectory() as tmp:
         idt = os.path.join(tmp, '_ForceCodepage.idt')
         with open(idt, 'w', newline='') as f:
             f.write('\r\n\r\n%d\t_ForceCodepage\r\n' % CODEPAGE)
         msibuild(args.msi, '-i', idt)
+    for action in args.rollback:
+        kind = action_type(args.msi, action)
+        if kind & ~IGNORE_RESULT != DEFERRED_DLL_ACTION:
+            raise RgsError('%s: type %d is not a deferred DLL action' % (action, kind))
+        msibuild(args.msi, '-q', 'UPDATE `CustomAction` SET `Type` = %d WHERE `Action` = %s'
+                 % (kind | ROLLBACK, sql_text(action)))
+    if args.errors:
+        for number, message in read_errors(args.errors):
+            msibuild(args.msi, '-q', 'INSERT INTO `Error` (`Error`, `Message`) VALUES (%d, %s)'
+                     % (number, sql_text(message)))
     for path in args.rows:
         for root, key, name, value, component in read_rows(path):
             ident = 'reg' + hashlib.md5(('%s\\%s\\%s' % (root, key, name)).encode('utf-8')).hexdigest().upper()
@@ -259,6 +302,8 @@ def main():
     wxi.add_argument('--out-rows', required=True)
     patch = sub.add_parser('patch')
     patch.add_argument('--msi', required=True)
+    patch.add_argument('--errors')
+    patch.add_argument('--rollback', action='append', default=[])
     patch.add_argument('rows', nargs='*')
     args = parser.parse_args()
     try:

@@ -7,6 +7,7 @@
 #include <wrl/client.h>
 
 #include <string>
+#include <vector>
 
 #include "common/com_init.h"
 #include "common/custom_action.h"
@@ -15,6 +16,8 @@
 #include "common/string_util.h"
 #include "common/unique_resource.h"
 #include "common/xml_file.h"
+#include "installer/settings/folder_tree_removal.h"
+#include "installer/settings/run_time_key_access.h"
 #include "installer/settings/shared_folder.h"
 
 using Microsoft::WRL::ComPtr;
@@ -215,5 +218,76 @@ extern "C" UINT WINAPI SetUpDataFolderCA(MSIHANDLE hInstall)
     catch (...)
     {
         return ERROR_INSTALL_FAILURE;
+    }
+}
+
+// Deferred, as the installing administrator: CustomActionData lists the keys ("values=KEY;
+// subkeys=KEY;..." below HKEY_LOCAL_MACHINE) the programs write while a standard user runs them.
+extern "C" UINT WINAPI GrantRunTimeKeyAccessCA(MSIHANDLE hInstall)
+{
+    try
+    {
+        CCustomAction action;
+        if (action.Initialize(hInstall, kLogName) != ERROR_SUCCESS)
+            return ERROR_INSTALL_FAILURE;
+        std::wstring data;
+        std::vector<RunTimeKey> keys;
+        UINT uStatus = action.GetProperty(L"CustomActionData", data);
+        if (uStatus != ERROR_SUCCESS || !ParseRunTimeKeys(data, keys))
+        {
+            action.LogError(uStatus != ERROR_SUCCESS ? uStatus : ERROR_INVALID_PARAMETER,
+                            L"No run-time keys given: '" + data + L"'");
+            return action.Finish(ERROR_INSTALL_FAILURE);
+        }
+        for (const RunTimeKey& key : keys)
+        {
+            const DWORD dwError = GrantRunTimeKeyAccess(key);
+            if (dwError != ERROR_SUCCESS)
+            {
+                action.LogError(dwError, L"Failed to give Users access to " + key.path);
+                return action.Finish(ERROR_INSTALL_FAILURE);
+            }
+            action.Log(std::wstring(key.grant == RunTimeKeyGrant::Values ? L"Users may set the values of "
+                                                                         : L"Users may create and write subkeys of ") +
+                       key.path);
+        }
+        return action.Finish(ERROR_SUCCESS);
+    }
+    catch (...)
+    {
+        return ERROR_INSTALL_FAILURE;
+    }
+}
+
+// Deferred, at removal: CustomActionData is the update client's download folder, which goes
+// with the product (the launcher's settings folder does not). A folder that cannot be removed
+// completely is logged and left; the removal goes on.
+extern "C" UINT WINAPI RemoveDownloadCacheCA(MSIHANDLE hInstall)
+{
+    try
+    {
+        CCustomAction action;
+        if (action.Initialize(hInstall, kLogName) != ERROR_SUCCESS)
+            return ERROR_INSTALL_FAILURE;
+        std::wstring folder;
+        const UINT uStatus = action.GetProperty(L"CustomActionData", folder);
+        while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+            folder.pop_back();
+        if (uStatus != ERROR_SUCCESS || folder.find(L'\\') == std::wstring::npos)
+        {
+            action.LogError(uStatus != ERROR_SUCCESS ? uStatus : ERROR_INVALID_PARAMETER,
+                            L"No download folder given: '" + folder + L"'");
+            return action.Finish(ERROR_SUCCESS);
+        }
+        const HRESULT hr = RemoveFolderTree(folder);
+        if (SUCCEEDED(hr))
+            action.Log(L"Removed the download folder " + folder);
+        else
+            action.LogError(static_cast<UINT>(hr), L"Failed to remove all of the download folder " + folder);
+        return action.Finish(ERROR_SUCCESS);
+    }
+    catch (...)
+    {
+        return ERROR_SUCCESS;
     }
 }

@@ -45,9 +45,11 @@ inst_shot() { # name [crop]
   echo "       screenshot: $DEMO_OUT/$1"
 }
 # msiexec's own exit code (wine passes the program's exit code through) in inst_msi_rc.
-inst_msiexec() { # /i|/x [package]
+inst_msiexec() { # /i|/x [package [PROPERTY=value...]]
+  local action=$1 package=${2:-$inst_msi_win}
+  shift; [ $# -gt 0 ] && shift
   rm -f "$inst_work/msiexec.log"
-  wine msiexec "$1" "${2:-$inst_msi_win}" /qn /l*v "$inst_log_win" </dev/null >/dev/null 2>&1
+  wine msiexec "$action" "$package" /qn /l*v "$inst_log_win" "$@" </dev/null >/dev/null 2>&1
   inst_msi_rc=$?
 }
 inst_log_has() { iconv -f UTF-16LE -t UTF-8 "$inst_work/msiexec.log" 2>/dev/null | grep -qF "$1" \
@@ -72,10 +74,11 @@ wine reg delete "$inst_key" /f </dev/null >/dev/null 2>&1 || true
 rm -f "$inst_data/TOLVIKSetting.xml"
 echo "a machine without the product: no product key, no settings file"
 
-# 1. The installation.
+# 1. The installation, with the stand-in firmware library (a feature a real installation leaves
+# out) asked for by name.
 inst_began=$(date +%s)
-inst_msiexec /i
-inst_check "msiexec /i Velomar.msi /qn ended with exit code $inst_msi_rc" [ "$inst_msi_rc" -eq 0 ]
+inst_msiexec /i "$inst_msi_win" ADDLOCAL=SimulatedPlayer
+inst_check "msiexec /i Velomar.msi ADDLOCAL=SimulatedPlayer /qn ended with exit code $inst_msi_rc" [ "$inst_msi_rc" -eq 0 ]
 [ "$inst_ok" = 1 ] || {
   echo "60-installed: FAILED: the package did not install; see $DEMO_OUT/installed-msiexec-install.log" >&2
   cp -f "$inst_work/msiexec.log" "$DEMO_OUT/installed-msiexec-install.log"; exit 1; }
@@ -89,7 +92,7 @@ inst_files_present() {
     [ -f "$inst_prog/$f" ] || { echo "       missing: $f"; return 1; }
   done
 }
-inst_check "program folder $inst_prog_win holds the launcher, the watcher and UpdateChecker\\Quenta.exe" inst_files_present
+inst_check "program folder $inst_prog_win holds the launcher, the watcher, UpdateChecker\\Quenta.exe and the SIMULATED player's Drenlox.dll" inst_files_present
 inst_tolvik_path=$(inst_value "$inst_key\\TOLVIK" InstalledPath)
 inst_check "product key: TOLVIK InstalledPath = $inst_tolvik_path" [ "$inst_tolvik_path" = "$inst_prog_win\\Tolvik.exe" ]
 inst_com_registered() {
@@ -260,6 +263,8 @@ inst_check "COM registration gone" inst_com_gone
 inst_check "no build of the product registered with the system any more" [ -z "$(inst_products)" ]
 inst_check "no program of the product running (launcher, watcher, update client)" \
   eval '! pgrep -f "Orvo Corporation.Velomar Launcher.(Tolvik|Pirro|UpdateChecker)" >/dev/null'
+inst_check "the update client's downloads gone (AutoUpdateClient in the common application data)" \
+  [ ! -e "$WINEPREFIX/drive_c/ProgramData/Orvo Corporation/AutoUpdateClient" ]
 inst_check "data folder with the user's settings kept" [ -f "$inst_data/TOLVIKSetting.xml" ]
 rm -rf "$inst_work"
 

@@ -18,6 +18,7 @@
 #include "common/string_util.h"
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
+#include "installer/testing/standard_user_access.h"
 #include "launcher/settings/app_entry.h"
 #include "launcher/settings/launcher_settings.h"
 #include "launcher/settings/settings_registry.h"
@@ -156,13 +157,13 @@ protected:
             Msiexec(L"/x", product);
     }
 
-    // target: a package file or an installed product code.
-    DWORD Msiexec(const std::wstring& action, const std::wstring& target)
+    // target: a package file or an installed product code; properties: " NAME=value ...".
+    DWORD Msiexec(const std::wstring& action, const std::wstring& target, const std::wstring& properties = L"")
     {
         ::DeleteFileW(m_log.c_str());
         DWORD dwExit = 0xFFFFFFFF;
         EXPECT_TRUE(zeptest::RunProcess(
-            L"msiexec.exe " + action + L" \"" + target + L"\" /qn /l*v \"" + m_log + L"\"", 240000, dwExit));
+            L"msiexec.exe " + action + L" \"" + target + L"\" /qn /l*v \"" + m_log + L"\"" + properties, 240000, dwExit));
         return dwExit;
     }
     DWORD Msiexec(const std::wstring& action) { return Msiexec(action, m_package); }
@@ -193,13 +194,16 @@ protected:
         return bytes;
     }
 
-    // The update schedule as the launcher's settings dialog stores it, a player's status as the
-    // update client does.
+    // The update schedule as the launcher's settings dialog stores it (checked at every start),
+    // a player's status as the update client does.
     static void WriteRunTimeValues(const std::wstring& product)
     {
         const BYTE byStart = 1;
         ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (product + L"\\TOLVIK\\Update").c_str(),
                                                    L"UpdateStart", REG_BINARY, &byStart, sizeof(byStart)));
+        const DWORD dwEveryStart = 0;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (product + L"\\TOLVIK\\Update").c_str(),
+                                                   L"UpdateFrequency", REG_DWORD, &dwEveryStart, sizeof(dwEveryStart)));
         ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, (product + kStatusKey).c_str(),
                                                    L"LastUpdateStatus", REG_SZ, L"00", 3 * sizeof(wchar_t)));
     }
@@ -223,7 +227,44 @@ protected:
 const wchar_t* const kInstalledFiles[] = {
     L"Tolvik.exe", L"Pirro.exe", L"UpdateChecker\\ZepBackend_Library.dll", L"UpdateChecker\\ZepGUI_Library.dll",
     L"UpdateChecker\\ZepGUI_LibraryRes.dll", L"UpdateChecker\\ZepHelper_ApplicationRes.dll",
-    L"UpdateChecker\\Quenta.exe", L"UpdateChecker\\Drenlox.dll"};
+    L"UpdateChecker\\Quenta.exe"};
+// The stand-in firmware library, installed only when asked for.
+const wchar_t kSimulatedPlayer[] = L" ADDLOCAL=SimulatedPlayer";
+const wchar_t kDrenlox[] = L"UpdateChecker\\Drenlox.dll";
+
+// A standard user's access to the keys the programs write at run time, read back from the keys'
+// access lists (Wine enforces none, but keeps what the installation set while its server runs).
+void ExpectRunTimeKeyAccess(const std::wstring& product)
+{
+    using installertest::AccessFor;
+    const struct
+    {
+        const wchar_t* pszKey;
+        AccessFor forWhat;
+        ACCESS_MASK granted;
+        ACCESS_MASK notGranted;
+    } cases[] = {
+        // The launcher's schedule: values set, nothing else.
+        {L"\\TOLVIK\\Update", AccessFor::Key, KEY_QUERY_VALUE | KEY_SET_VALUE, KEY_CREATE_SUB_KEY | WRITE_DAC},
+        {L"\\TOLVIK", AccessFor::Key, KEY_QUERY_VALUE, KEY_SET_VALUE | KEY_CREATE_SUB_KEY},
+        // The update client's per-service keys: made and written by the user; the client key's
+        // own values (the debug server address) stay the administrators'.
+        {L"\\Auto Update Client", AccessFor::Key, KEY_QUERY_VALUE | KEY_CREATE_SUB_KEY, KEY_SET_VALUE | WRITE_DAC},
+        {L"\\Auto Update Client", AccessFor::NewSubkey, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, 0},
+        {L"\\Auto Update END", AccessFor::Key, KEY_QUERY_VALUE | KEY_CREATE_SUB_KEY, KEY_SET_VALUE | WRITE_DAC},
+        {L"\\Auto Update END", AccessFor::NewSubkey, KEY_QUERY_VALUE | KEY_SET_VALUE, 0},
+        {L"", AccessFor::Key, KEY_QUERY_VALUE, KEY_SET_VALUE | KEY_CREATE_SUB_KEY},
+    };
+    for (const auto& c : cases)
+    {
+        ACCESS_MASK access = 0;
+        DWORD dwError = ERROR_SUCCESS;
+        SCOPED_TRACE(WideToUtf8(product + c.pszKey) + (c.forWhat == AccessFor::Key ? " (key)" : " (new subkey)"));
+        ASSERT_TRUE(installertest::StandardUserKeyAccess(product + c.pszKey, c.forWhat, access, dwError)) << dwError;
+        EXPECT_EQ(c.granted, access & c.granted) << std::hex << access;
+        EXPECT_EQ(0u, access & c.notGranted) << std::hex << access;
+    }
+}
 }  // namespace
 
 TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
@@ -246,9 +287,11 @@ TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
         EXPECT_NE(std::string::npos, installLog.find(pszLine)) << pszLine;
     for (const wchar_t* pszFile : kInstalledFiles)
         EXPECT_TRUE(Exists(m_programDir + pszFile)) << WideToUtf8(pszFile);
+    EXPECT_FALSE(Exists(m_programDir + kDrenlox)) << "installed without being asked for";
     EXPECT_TRUE(Exists(m_dataDir));
 
     const std::wstring product = ZEP_PRODUCT_KEY;
+    ExpectRunTimeKeyAccess(product);
     EXPECT_EQ(m_programDir + L"Tolvik.exe", StringValue(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK", L"InstalledPath"));
     EXPECT_EQ(m_programDir + L"Pirro.exe", StringValue(HKEY_LOCAL_MACHINE, product + L"\\PIRRO", L"InstalledPath"));
     EXPECT_EQ(L"2.1.0", StringValue(HKEY_LOCAL_MACHINE, product + L"\\Version", nullptr));
@@ -305,9 +348,16 @@ TEST_F(VelomarMsiTest, InstallsUsableComponentsAndRemovesAllButTheUserSettings)
     // in the package's tables; it goes with the product all the same.
     WriteRunTimeValues(product);
 
+    // What the update client downloaded goes with the product.
+    const std::wstring downloads = KnownFolder(CSIDL_COMMON_APPDATA) + L"\\Orvo Corporation\\AutoUpdateClient";
+    ASSERT_TRUE(::CreateDirectoryW(downloads.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(::CreateDirectoryW((downloads + L"\\TVK").c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(zeptest::WriteFileBytes(downloads + L"\\TVK\\VelomarLauncher-2.1.1.msi", "msi", 3));
+
     // Pirro was started at the end of the installation and runs while the package is removed.
     ASSERT_TRUE(WaitForWatcher());
     ASSERT_EQ(0u, Msiexec(L"/x")) << Log();
+    EXPECT_FALSE(Exists(downloads)) << Log();
     EXPECT_NE(std::string::npos, Log().find("CloseWatcherCA: closed Pirro.exe")) << Log();
     EXPECT_FALSE(Exists(m_programDir)) << Log();
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, product));
@@ -321,13 +371,20 @@ TEST_F(VelomarMsiTest, UpgradeReplacesTheRunningWatcherAndStartsItAgain)
     zeptest::CRegistrySandboxSuspension realRegistry;
     const std::wstring product = ZEP_PRODUCT_KEY;
 
-    ASSERT_EQ(0u, Msiexec(L"/i")) << Log();
+    ASSERT_EQ(0u, Msiexec(L"/i", m_package, kSimulatedPlayer)) << Log();
+    EXPECT_TRUE(Exists(m_programDir + kDrenlox));
     WriteRunTimeValues(product);
     ASSERT_TRUE(WaitForWatcher());
     ASSERT_EQ(0u, Msiexec(L"/i", m_upgrade)) << Log();
-    // The older package's removal must not take the user's schedule and the players' status along.
+    // Neither the new package nor the older package's removal may touch the user's schedule and
+    // the players' status.
     EXPECT_EQ(L"00", StringValue(HKEY_LOCAL_MACHINE, product + kStatusKey, L"LastUpdateStatus"));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, product + L"\\TOLVIK\\Update"));
+    DWORD dwFrequency = 0xFFFFFFFF;
+    DWORD cb = sizeof(dwFrequency);
+    EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueW(HKEY_LOCAL_MACHINE, (product + L"\\TOLVIK\\Update").c_str(),
+                                            L"UpdateFrequency", RRF_RT_REG_DWORD, nullptr, &dwFrequency, &cb));
+    EXPECT_EQ(0u, dwFrequency);
+    ExpectRunTimeKeyAccess(product);
     const std::string log = Log();
     EXPECT_NE(std::string::npos, log.find("CloseWatcherCA: closed Pirro.exe")) << log;
     EXPECT_EQ(L"2.1.1", StringValue(HKEY_LOCAL_MACHINE, product + L"\\Version", nullptr));
@@ -429,4 +486,37 @@ TEST_F(VelomarMsiTest, RemovalClosesTheRunningLauncherEvenInItsFirstRunDialog)
     EXPECT_FALSE(Exists(m_programDir)) << log;
     // Closed, not confirmed: the first run is still ahead.
     EXPECT_FALSE(Exists(m_dataDir + L"TOLVIKSetting.xml"));
+}
+
+// The package with one more action that stops the installation after the pause, late, when most
+// of it is done: the updates are resumed (by the rollback and the failure's exit action) and
+// nothing of the product is left.
+TEST_F(VelomarMsiTest, AnInstallationThatFailsAfterThePauseResumesTheUpdates)
+{
+    zeptest::CRegistrySandboxSuspension realRegistry;
+    const std::wstring failing = zeptest::TestTempDir() + L"failing.msi";
+    ASSERT_TRUE(::CopyFileW(m_package.c_str(), failing.c_str(), FALSE));
+    {
+        MSIHANDLE h = 0;
+        ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiOpenDatabaseW(failing.c_str(), MSIDBOPEN_TRANSACT, &h));
+        UniqueMsiHandle database(h);
+        for (const wchar_t* pszQuery :
+             {L"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+              L"VALUES ('FailAfterPause', 19, '', 'Stopped by the test.')",
+              L"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('FailAfterPause', 6590)"})
+        {
+            ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiDatabaseOpenViewW(database.Get(), pszQuery, &h));
+            UniqueMsiHandle view(h);
+            ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiViewExecute(view.Get(), 0)) << WideToUtf8(pszQuery);
+        }
+        ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), ::MsiDatabaseCommit(database.Get()));
+    }
+
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_FAILURE), Msiexec(L"/i", failing));
+    const std::string log = Log();
+    const size_t nPaused = log.find("Halvent:  Succeeded : Pauses automatic updating");
+    ASSERT_NE(std::string::npos, nPaused) << log;
+    EXPECT_NE(std::string::npos, log.find("Halvent:  Succeeded : Resumes automatic updating", nPaused)) << log;
+    EXPECT_FALSE(Exists(m_programDir + L"Tolvik.exe"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ZEP_PRODUCT_KEY));
 }
