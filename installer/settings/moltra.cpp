@@ -159,9 +159,11 @@ extern "C" int WINAPI fnResetSettingFilaA(const char* pszPath, const char* pszNa
 }
 
 // The installer cannot hand a text argument to the plain functions above; this entry point does
-// their install-time work for it. The data folder comes from CustomActionData (deferred) or the
-// property VELOMAR_DATA_DIR (immediate). Its parent is created when missing; an existing data
-// folder keeps its access list; an existing settings file is marked for a first run.
+// their install-time work for it. The data folder comes from the property VELOMAR_DATA_DIR
+// (immediate) or, when that reads empty, CustomActionData (deferred): Wine leaves the last
+// deferred action's CustomActionData readable by immediate actions. Its parent is created when
+// missing; an existing data folder keeps its access list; an existing settings file is marked
+// for a first run.
 extern "C" UINT WINAPI SetUpDataFolderCA(MSIHANDLE hInstall)
 {
     try
@@ -170,9 +172,9 @@ extern "C" UINT WINAPI SetUpDataFolderCA(MSIHANDLE hInstall)
         if (action.Initialize(hInstall, kLogName) != ERROR_SUCCESS)
             return ERROR_INSTALL_FAILURE;
         std::wstring folder;
-        UINT uStatus = action.GetProperty(L"CustomActionData", folder);
+        UINT uStatus = action.GetProperty(L"VELOMAR_DATA_DIR", folder);
         if (uStatus == ERROR_SUCCESS && folder.empty())
-            uStatus = action.GetProperty(L"VELOMAR_DATA_DIR", folder);
+            uStatus = action.GetProperty(L"CustomActionData", folder);
         if (uStatus != ERROR_SUCCESS)
         {
             action.LogError(uStatus, L"Failed to get data for property 'VELOMAR_DATA_DIR'");

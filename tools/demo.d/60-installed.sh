@@ -77,8 +77,8 @@ echo "a machine without the product: no product key, no settings file"
 # 1. The installation, with the stand-in firmware library (a feature a real installation leaves
 # out) asked for by name.
 inst_began=$(date +%s)
-inst_msiexec /i "$inst_msi_win" ADDLOCAL=SimulatedPlayer
-inst_check "msiexec /i Velomar.msi ADDLOCAL=SimulatedPlayer /qn ended with exit code $inst_msi_rc" [ "$inst_msi_rc" -eq 0 ]
+inst_msiexec /i "$inst_msi_win" ADDLOCAL=Companion,SimulatedPlayer
+inst_check "msiexec /i Velomar.msi ADDLOCAL=Companion,SimulatedPlayer /qn ended with exit code $inst_msi_rc" [ "$inst_msi_rc" -eq 0 ]
 [ "$inst_ok" = 1 ] || {
   echo "60-installed: FAILED: the package did not install; see $DEMO_OUT/installed-msiexec-install.log" >&2
   cp -f "$inst_work/msiexec.log" "$DEMO_OUT/installed-msiexec-install.log"; exit 1; }

@@ -229,7 +229,7 @@ const wchar_t* const kInstalledFiles[] = {
     L"UpdateChecker\\ZepGUI_LibraryRes.dll", L"UpdateChecker\\ZepHelper_ApplicationRes.dll",
     L"UpdateChecker\\Quenta.exe"};
 // The stand-in firmware library, installed only when asked for.
-const wchar_t kSimulatedPlayer[] = L" ADDLOCAL=SimulatedPlayer";
+const wchar_t kSimulatedPlayer[] = L" ADDLOCAL=Companion,SimulatedPlayer";
 const wchar_t kDrenlox[] = L"UpdateChecker\\Drenlox.dll";
 
 // A standard user's access to the keys the programs write at run time, read back from the keys'
@@ -246,14 +246,16 @@ void ExpectRunTimeKeyAccess(const std::wstring& product)
     } cases[] = {
         // The launcher's schedule: values set, nothing else.
         {L"\\TOLVIK\\Update", AccessFor::Key, KEY_QUERY_VALUE | KEY_SET_VALUE, KEY_CREATE_SUB_KEY | WRITE_DAC},
-        {L"\\TOLVIK", AccessFor::Key, KEY_QUERY_VALUE, KEY_SET_VALUE | KEY_CREATE_SUB_KEY},
+        // Keys the programs only read keep what they inherit (Windows: Users read; Wine's own
+        // default list differs): no writing.
+        {L"\\TOLVIK", AccessFor::Key, 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY},
         // The update client's per-service keys: made and written by the user; the client key's
         // own values (the debug server address) stay the administrators'.
         {L"\\Auto Update Client", AccessFor::Key, KEY_QUERY_VALUE | KEY_CREATE_SUB_KEY, KEY_SET_VALUE | WRITE_DAC},
         {L"\\Auto Update Client", AccessFor::NewSubkey, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, 0},
         {L"\\Auto Update END", AccessFor::Key, KEY_QUERY_VALUE | KEY_CREATE_SUB_KEY, KEY_SET_VALUE | WRITE_DAC},
         {L"\\Auto Update END", AccessFor::NewSubkey, KEY_QUERY_VALUE | KEY_SET_VALUE, 0},
-        {L"", AccessFor::Key, KEY_QUERY_VALUE, KEY_SET_VALUE | KEY_CREATE_SUB_KEY},
+        {L"", AccessFor::Key, 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY},
     };
     for (const auto& c : cases)
     {

@@ -363,6 +363,9 @@ TEST_F(MoltraTest, SetUpActionMakesTheFolderAndMarksAnExistingSettingsFile)
     EXPECT_EQ(static_cast<UINT>(ERROR_INVALID_PARAMETER), pfnAction(session.Get()));
     EXPECT_TRUE(messages.Logged(L"Moltra:  Error 0x57: No data folder given")) << messages.Dump();
 
+    // Under Wine an immediate action still reads the CustomActionData of the last deferred one.
+    ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS),
+              ::MsiSetPropertyW(session.Get(), L"CustomActionData", L"values=SOFTWARE\\Another action's data"));
     ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS),
               ::MsiSetPropertyW(session.Get(), L"VELOMAR_DATA_DIR", (folder + L"\\").c_str()));
     EXPECT_EQ(0u, pfnAction(session.Get()));
