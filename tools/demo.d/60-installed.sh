@@ -249,6 +249,17 @@ inst_run "$BUILD/bin/PirroCtl.exe" unmount E >/dev/null 2>&1 || true
 # 6. The product removed (the version that is installed now).
 inst_installed_msi=$inst_msi_win
 [ "$(inst_version)" = 2.1.1 ] && inst_installed_msi=$(winepath -w "$inst_upgrade_msi" 2>/dev/null)
+# Windows carries the features of the older version into an upgrade (MigrateFeatureStates); Wine
+# 8's installer does not know that action, so 2.1.1 came without the stand-in library, and the
+# old one, still loaded by the client during the upgrade, stayed behind unowned. Asking for the
+# feature again makes it the installed product's, which the removal then takes.
+if [ "$(inst_version)" = 2.1.1 ] && [ -e "$inst_prog/UpdateChecker/Drenlox.dll" ]; then
+  inst_msiexec /i "$inst_installed_msi" ADDLOCAL=SimulatedPlayer
+  inst_check "the simulated player's feature added to 2.1.1 again (Wine's installer migrates no feature states)" \
+    [ "$inst_msi_rc" -eq 0 ]
+  inst_run "$BUILD/bin/PirroCtl.exe" close >/dev/null 2>&1 || true
+  inst_run "$BUILD/bin/PirroCtl.exe" gone 10000 >/dev/null 2>&1 || true
+fi
 inst_msiexec /x "$inst_installed_msi"
 cp -f "$inst_work/msiexec.log" "$DEMO_OUT/installed-msiexec-uninstall.log"
 inst_check "msiexec /x (the installed version) /qn ended with exit code $inst_msi_rc" [ "$inst_msi_rc" -eq 0 ]
