@@ -189,18 +189,23 @@ def cmd_wxi(args):
     write_if_changed(args.out_rows, ''.join(r + '\n' for r in empty))
 
 
-def read_rows(path):
+def read_tsv(path, columns, valid):
+    """The fields of each line of a UTF-8 tab-separated file; '#' starts a comment line."""
     with open(path, encoding='utf-8') as f:
         for n, line in enumerate(f, 1):
             line = line.rstrip('\r\n')
             if not line or line.startswith('#'):
                 continue
             fields = line.split('\t')
-            if len(fields) != 5 or fields[0] not in ROOTS:
-                raise RgsError('%s:%d: expected Root Key Name Value Component' % (path, n))
+            if len(fields) != len(columns) or not valid(fields):
+                raise RgsError('%s:%d: expected %s' % (path, n, ' '.join(columns)))
             for field in fields:
                 field.encode('cp%d' % CODEPAGE)  # fails the build for text the package cannot hold
             yield fields
+
+
+def read_rows(path):
+    return read_tsv(path, ('Root', 'Key', 'Name', 'Value', 'Component'), lambda f: f[0] in ROOTS)
 
 
 def sql_text(s):
@@ -221,16 +226,8 @@ ROLLBACK = 0x0100
 
 
 def read_errors(path):
-    with open(path, encoding='utf-8') as f:
-        for n, line in enumerate(f, 1):
-            line = line.rstrip('\r\n')
-            if not line or line.startswith('#'):
-                continue
-            fields = line.split('\t')
-            if len(fields) != 2 or not fields[0].isdigit():
-                raise RgsError('%s:%d: expected Error Message' % (path, n))
-            fields[1].encode('cp%d' % CODEPAGE)
-            yield int(fields[0]), fields[1]
+    for number, message in read_tsv(path, ('Error', 'Message'), lambda f: f[0].isdigit()):
+        yield int(number), message
 
 
 def action_type(msi, action):
