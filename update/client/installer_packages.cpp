@@ -135,7 +135,7 @@ HRESULT Record(const std::wstring& strPath, HANDLE hInstaller)
     std::wstring strData;
     std::vector<SInstaller> earlier;
     // An installer started earlier on the same file may still be reading it too.
-    if (SUCCEEDED(Registry::ReadString(HKEY_LOCAL_MACHINE, kKey, strPath.c_str(), strData)) &&
+    if (SUCCEEDED(Registry::ReadString(kRoot, kKey, strPath.c_str(), strData)) &&
         (strData.empty() || !ParseIdentities(strData, earlier)))
         strData.clear();
     const std::wstring strIdentity = ProcessIdentity(hInstaller);
@@ -143,19 +143,19 @@ HRESULT Record(const std::wstring& strPath, HANDLE hInstaller)
         strData.clear();  // nothing to wait for: the next run removes it
     else
         strData = strData.empty() ? strIdentity : strData + L";" + strIdentity;
-    return Registry::WriteString(HKEY_LOCAL_MACHINE, kKey, strPath.c_str(), strData);
+    return Registry::WriteString(kRoot, kKey, strPath.c_str(), strData);
 }
 
 void RemoveFinished()
 {
     UniqueHKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(kRoot, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS)
         return;
     for (const std::wstring& strPath : RecordedPaths(key.Get()))
     {
         std::wstring strData;
         std::vector<SInstaller> installers;
-        const bool bReadable = SUCCEEDED(Registry::ReadString(HKEY_LOCAL_MACHINE, kKey, strPath.c_str(), strData)) &&
+        const bool bReadable = SUCCEEDED(Registry::ReadString(kRoot, kKey, strPath.c_str(), strData)) &&
                                IsFullPath(strPath) && ParseIdentities(strData, installers);
         if (!bReadable)
         {

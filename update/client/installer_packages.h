@@ -9,9 +9,11 @@
 
 namespace InstallerPackages
 {
-// Where the records live below HKEY_LOCAL_MACHINE: one value per package, named by its full
-// path, holding "pid:creation-time" of each installer started on it (";" between them, empty
-// when the process is not known).
+// Where the records live: below the current user's own key, one value per package, named by its
+// full path, holding "pid:creation-time" of each installer started on it (";" between them, empty
+// when the process is not known). Per user, because a record names a file a later run deletes:
+// in a key other users can write, anyone could have a file of another user's deleted.
+inline const HKEY kRoot = HKEY_CURRENT_USER;
 extern const wchar_t kKey[];
 
 // Records strPath as read by hInstaller (may be null: no process was handed back).

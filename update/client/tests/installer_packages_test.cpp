@@ -17,7 +17,7 @@ bool Recorded(const std::wstring& strPath)
 {
     std::vector<BYTE> data;
     DWORD dwType = 0;
-    return SUCCEEDED(Registry::ReadValue(HKEY_LOCAL_MACHINE, InstallerPackages::kKey, strPath.c_str(), data, dwType));
+    return SUCCEEDED(Registry::ReadValue(InstallerPackages::kRoot, InstallerPackages::kKey, strPath.c_str(), data, dwType));
 }
 
 void End(const UniqueHandle& process)
@@ -81,7 +81,7 @@ TEST(InstallerPackages, LaterRunDeletesOnlyPackagesWhoseInstallersHaveEnded)
                 strData = strSelf;
             else if (strData.compare(0, 1, L"@") == 0)
                 strData = strSelfPid + strData.substr(1);
-            ASSERT_EQ(S_OK, Registry::WriteString(HKEY_LOCAL_MACHINE, InstallerPackages::kKey, strPath.c_str(), strData));
+            ASSERT_EQ(S_OK, Registry::WriteString(InstallerPackages::kRoot, InstallerPackages::kKey, strPath.c_str(), strData));
             break;
         }
         }
@@ -94,9 +94,9 @@ TEST(InstallerPackages, LaterRunDeletesOnlyPackagesWhoseInstallersHaveEnded)
     const std::wstring strPath = zeptest::TestTempDir() + L"package.exe";
     ASSERT_TRUE(zeptest::WriteFileBytes(strPath, "MZ", 2));
     const DWORD dwValue = 1;
-    ASSERT_EQ(S_OK, Registry::WriteValue(HKEY_LOCAL_MACHINE, InstallerPackages::kKey, strPath.c_str(), REG_DWORD,
+    ASSERT_EQ(S_OK, Registry::WriteValue(InstallerPackages::kRoot, InstallerPackages::kKey, strPath.c_str(), REG_DWORD,
                                          &dwValue, sizeof(dwValue)));
-    ASSERT_EQ(S_OK, Registry::WriteString(HKEY_LOCAL_MACHINE, InstallerPackages::kKey, L"package.exe", L""));
+    ASSERT_EQ(S_OK, Registry::WriteString(InstallerPackages::kRoot, InstallerPackages::kKey, L"package.exe", L""));
     InstallerPackages::RemoveFinished();
     EXPECT_TRUE(Exists(strPath));
     EXPECT_FALSE(Recorded(strPath));

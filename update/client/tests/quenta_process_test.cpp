@@ -85,7 +85,7 @@ protected:
         zeptest::CRegistrySandboxSuspension real;
         Registry::DeleteTree(HKEY_LOCAL_MACHINE, kClientKey);
         Registry::DeleteTree(HKEY_LOCAL_MACHINE, kEndKey);
-        Registry::DeleteTree(HKEY_LOCAL_MACHINE, kPackagesKey);
+        Registry::DeleteTree(HKEY_CURRENT_USER, kPackagesKey);
     }
 
     // Publishes an information file for the service with zepinfo and serves it.
