@@ -2,10 +2,12 @@
 # tools/fuzz.sh BUILD [SEED]
 # Mutation run over the readers of untrusted files, in-process under Wine: update information
 # files through the loader and the evaluation, settings files through the settings store's load
-# and save, log configurations through the .log.xml reader. Inputs are made from a seed, so the
-# same SEED gives the same run. A crash or a hang ends the driver; it is counted, its input kept
+# and save, log configurations through the .log.xml reader, and a hostile HTTP server on the
+# loopback interface against the downloader and whole update information checks. Inputs are
+# made from a seed, so the same SEED gives the same run. A crash or a hang ends the driver; it is counted, its input kept
 # in BUILD/fuzz/findings, and the driver started again at the next input.
-# Input counts: FUZZ_INFO_INPUTS (100000), FUZZ_SETTINGS_INPUTS (10000), FUZZ_LOGCONFIG_INPUTS (10000).
+# Input counts: FUZZ_INFO_INPUTS (100000), FUZZ_SETTINGS_INPUTS (10000), FUZZ_LOGCONFIG_INPUTS (10000),
+# FUZZ_HTTP_INPUTS (10000 exchanges).
 set -u
 if [ $# -lt 1 ]; then echo "usage: tools/fuzz.sh BUILD [SEED]" >&2; exit 2; fi
 build=$(cd "$1" && pwd)
@@ -19,7 +21,7 @@ fi
 
 out=$build/fuzz
 rm -rf "$out"
-mkdir -p "$out/corpus/info" "$out/corpus/settings" "$out/corpus/logconfig" "$out/work" "$out/findings" "$out/publish"
+mkdir -p "$out/corpus/info" "$out/corpus/settings" "$out/corpus/logconfig" "$out/corpus/http" "$out/work" "$out/findings" "$out/publish"
 driver=$build/bin/fuzz_driver.exe
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
@@ -39,10 +41,12 @@ for body in "$root/update/info/examples/firmware-body.xml" "$root"/tools/fuzz/se
 done
 cp "$root"/tools/fuzz/seeds/settings/*.xml "$root/launcher/settings/TOLVIKSetting.template.xml" "$out/corpus/settings/"
 cp "$root"/tools/fuzz/seeds/logconfig/*.log.xml "$out/corpus/logconfig/"
+# The hostile server serves the same information files (signed again for its own service).
+cp "$out"/corpus/info/*.info "$out/corpus/http/"
 
 declare -A counts=([info]=${FUZZ_INFO_INPUTS:-100000} [settings]=${FUZZ_SETTINGS_INPUTS:-10000}
-                   [logconfig]=${FUZZ_LOGCONFIG_INPUTS:-10000})
-kinds=(info settings logconfig)
+                   [logconfig]=${FUZZ_LOGCONFIG_INPUTS:-10000} [http]=${FUZZ_HTTP_INPUTS:-10000})
+kinds=(info settings logconfig http)
 lanes=${FUZZ_JOBS:-2}
 
 # Runs inputs [first, end) of a kind, starting the driver again after each crash or hang.

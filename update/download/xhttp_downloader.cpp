@@ -43,7 +43,8 @@ CXHttpDownloader::CXHttpDownloader(int nMode)
       m_dwThreadId(0),
       m_bEnded(false),
       m_dwConnectTimeout(0),
-      m_dwReceiveTimeout(0)
+      m_dwReceiveTimeout(0),
+      m_dwRetryPauseMs(1000)
 {
 }
 

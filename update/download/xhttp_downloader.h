@@ -64,6 +64,8 @@ public:
     bool WaitForTransfer(DWORD dwTimeoutMs);
     // Session time-outs in milliseconds; 0 keeps WinINet's own. Applied by the next Initialize.
     void SetTimeouts(DWORD dwConnectMs, DWORD dwReceiveMs);
+    // The pause between two attempts to send the request (1000 ms unless set).
+    void SetRetryPause(DWORD dwMilliseconds) { m_dwRetryPauseMs = dwMilliseconds; }
     HRESULT GetLastResult() const { return m_hrLastResult; }
 
     // How a failed request send is judged: the transfer's result, and whether another attempt
@@ -140,4 +142,5 @@ private:
     bool m_bEnded;
     DWORD m_dwConnectTimeout;
     DWORD m_dwReceiveTimeout;
+    DWORD m_dwRetryPauseMs;
 };

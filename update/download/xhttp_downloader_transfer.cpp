@@ -11,7 +11,6 @@
 namespace
 {
 const DWORD kSendAttempts = 5;
-const DWORD kRetryPauseMs = 1000;
 const DWORD kBodyBlockSize = 16384;
 const DWORD kAuthDrainBlockSize = 50;
 const size_t kCrackBufferChars = 250;
@@ -300,7 +299,7 @@ HRESULT CXHttpDownloader::SendRequest(DWORD& dwStatusCode)
         log.Printf(L"Retry : %d, GetLastError() : %d\t%s", nAttempt, dwError, SystemErrorText(dwError).c_str());
         if (bSent || !IsSendRetriable(dwError))
             break;
-        PauseBeforeRetry(kRetryPauseMs);
+        PauseBeforeRetry(m_dwRetryPauseMs);
     }
     if (!bSent)
     {

@@ -42,6 +42,12 @@ public:
     HRESULT Terminate();
     HRESULT SetBaseURL(BSTR bstrBaseURL);
 
+    // The downloader's time-outs and pause between send attempts (see CXHttpDownloader).
+    void SetDownloadTimeouts(DWORD dwConnectMs, DWORD dwReceiveMs, DWORD dwRetryPauseMs) noexcept
+    {
+        m_downloader.SetTimeouts(dwConnectMs, dwReceiveMs);
+        m_downloader.SetRetryPause(dwRetryPauseMs);
+    }
     // Who answers "FirmwareVersion" rules.
     void SetVersionCheckCallback(PFN_ZEP_VERSION_CHECK pfnCallback, void* pContext) noexcept;
 
