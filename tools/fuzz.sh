@@ -70,7 +70,7 @@ run_slice() {
     if [ $rc -eq 75 ]; then what=hang; hangs=$((hangs + 1)); else what=crash; crashes=$((crashes + 1)); fi
     wine "$driver" --kind "$kind" --seed "$seed" --write-input "$idx" --corpus "$(winpath "$out/corpus/$kind")" \
       --work "$(winpath "$work")" --out "$(winpath "$out/findings/$kind-$idx-$what.bin")" >/dev/null 2>&1 </dev/null
-    echo "$what $idx exit=$rc $(tail -n 1 "$work/stderr")" >>"$out/findings/$kind.log"
+    echo "$what $idx exit=$rc $(tail -n 2 "$work/stderr" | tr "\n" " ")" >>"$out/findings/$kind.log"
     first=$((idx + 1))
   done
   echo "$crashes $hangs" >"$work/tally"

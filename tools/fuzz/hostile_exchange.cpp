@@ -96,6 +96,18 @@ void RemoveHeader(SDraft& draft, const std::string& strPrefix)
                         draft.headers.end());
 }
 
+// Whether a length, chunking or range header line arrived whole.
+bool HasWholeFramingLine(const std::string& strHead)
+{
+    for (const char* pszName : {"\nContent-Length:", "\nTransfer-Encoding:", "\nContent-Range:"})
+    {
+        const size_t nAt = strHead.find(pszName);
+        if (nAt != std::string::npos && strHead.find('\n', nAt + 1) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 void EndBadly(CFuzzRandom& rng, SHostileAnswer& answer, DWORD dwTimeoutMs)
 {
     answer.eEnd = static_cast<SHostileAnswer::EEnd>(rng.Below(3));
@@ -342,6 +354,13 @@ SHostileExchange MakeHostileExchange(CFuzzRandom& rng, const std::string& strPat
         answer.cbSendLimit = rng.Below(answer.strHead.size());
         EndBadly(rng, answer, dwReceiveTimeoutMs);
         exchange.strWhat = "cut in the head at " + std::to_string(answer.cbSendLimit);
+        if (!bRange && answer.eEnd == SHostileAnswer::eClose && answer.cbSendLimit >= 12 &&
+            !HasWholeFramingLine(answer.strHead.substr(0, answer.cbSendLimit)))
+        {
+            // A status and no word of a length, then the end: an empty body as far as anybody
+            // can tell.
+            exchange.strIntended.clear();
+        }
         break;
     case 9:
     {

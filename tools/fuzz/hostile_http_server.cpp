@@ -73,26 +73,38 @@ CHostileHttpServer::~CHostileHttpServer() { Stop(); }
 bool CHostileHttpServer::Start()
 {
     WSADATA wsa;
-    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0 || !Listen())
         return false;
-    m_hListen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (m_hListen == INVALID_SOCKET)
+    m_hAcceptThread = ::CreateThread(nullptr, 0, &CHostileHttpServer::AcceptThread, this, 0, nullptr);
+    return m_hAcceptThread != nullptr;
+}
+
+bool CHostileHttpServer::Listen()
+{
+    SOCKET hListen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (hListen == INVALID_SOCKET)
         return false;
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int cbAddress = sizeof(address);
-    if (bind(m_hListen, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(m_hListen, SOMAXCONN) != 0 ||
-        getsockname(m_hListen, reinterpret_cast<sockaddr*>(&address), &cbAddress) != 0)
+    if (bind(hListen, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        listen(hListen, SOMAXCONN) != 0 ||
+        getsockname(hListen, reinterpret_cast<sockaddr*>(&address), &cbAddress) != 0)
     {
-        closesocket(m_hListen);
-        m_hListen = INVALID_SOCKET;
+        closesocket(hListen);
         return false;
     }
-    m_nPort = ntohs(address.sin_port);
-    m_hAcceptThread = ::CreateThread(nullptr, 0, &CHostileHttpServer::AcceptThread, this, 0, nullptr);
-    return m_hAcceptThread != nullptr;
+    SOCKET hOld;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        hOld = m_hListen;
+        m_hListen = hListen;
+        m_nPort = ntohs(address.sin_port);
+    }
+    if (hOld != INVALID_SOCKET)
+        closesocket(hOld);
+    return true;
 }
 
 void CHostileHttpServer::Stop()
@@ -100,14 +112,14 @@ void CHostileHttpServer::Stop()
     if (m_hListen == INVALID_SOCKET)
         return;
     m_bStopping = true;
-    closesocket(m_hListen);
-    m_hListen = INVALID_SOCKET;
     if (m_hAcceptThread)
     {
         ::WaitForSingleObject(m_hAcceptThread, INFINITE);
         ::CloseHandle(m_hAcceptThread);
         m_hAcceptThread = nullptr;
     }
+    closesocket(m_hListen);
+    m_hListen = INVALID_SOCKET;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (uintptr_t hSocket : m_openSockets)
@@ -117,12 +129,15 @@ void CHostileHttpServer::Stop()
     WSACleanup();
 }
 
-void CHostileHttpServer::SetAnswers(const std::map<std::string, std::vector<SHostileAnswer>>& answers)
+bool CHostileHttpServer::SetAnswers(const std::map<std::string, std::vector<SHostileAnswer>>& answers)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_answers = answers;
-    m_nextAnswer.clear();
-    m_requests.clear();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_answers = answers;
+        m_nextAnswer.clear();
+        m_requests.clear();
+    }
+    return Listen();
 }
 
 std::vector<SHostileRequest> CHostileHttpServer::Requests() const
@@ -162,14 +177,21 @@ void CHostileHttpServer::AcceptLoop()
 {
     while (!m_bStopping)
     {
-        const SOCKET hClient = accept(m_hListen, nullptr, nullptr);
-        if (hClient == INVALID_SOCKET)
+        SOCKET hListen;
         {
-            if (m_bStopping)
-                break;
-            ::Sleep(1);
-            continue;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            hListen = m_hListen;
         }
+        // Polled, so that a new listening socket is taken up soon after it replaced this one.
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(hListen, &readable);
+        timeval wait = {0, static_cast<long>(kPollMs * 1000)};
+        if (select(0, &readable, nullptr, nullptr, &wait) <= 0)
+            continue;
+        const SOCKET hClient = accept(hListen, nullptr, nullptr);
+        if (hClient == INVALID_SOCKET)
+            continue;
         ++m_nActive;
         {
             std::lock_guard<std::mutex> lock(m_mutex);

@@ -54,8 +54,10 @@ public:
     void Stop();
     unsigned short Port() const { return m_nPort; }
 
-    // Replaces every path's answers; an unknown path is answered 404. Forgets the requests.
-    void SetAnswers(const std::map<std::string, std::vector<SHostileAnswer>>& answers);
+    // Replaces every path's answers; an unknown path is answered 404. Forgets the requests and
+    // listens on a new port: a connection that the client keeps from an earlier exchange (with
+    // whatever bytes it left unread) must not answer for this one.
+    bool SetAnswers(const std::map<std::string, std::vector<SHostileAnswer>>& answers);
     std::vector<SHostileRequest> Requests() const;
     // Waits until no connection is served any more (at most dwTimeoutMs): the next exchange
     // must not meet the rest of this one.
@@ -65,6 +67,7 @@ private:
     static DWORD WINAPI AcceptThread(void* pThis);
     static DWORD WINAPI ConnectionThread(void* pParam);
     void AcceptLoop();
+    bool Listen();
     void Serve(uintptr_t hSocket);
     bool SendPaced(uintptr_t hSocket, const std::string& strData, const SHostileAnswer& answer);
     void WaitForClientClose(uintptr_t hSocket, DWORD dwMaxMs);

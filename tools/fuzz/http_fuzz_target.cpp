@@ -1,5 +1,6 @@
 #include "tools/fuzz/http_fuzz_target.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -108,8 +109,6 @@ public:
         m_manager.reset(new CZepUpdateInfoManagerImpl(strWorkDir + L"\\data"));
         m_manager->SetDownloadTimeouts(kConnectTimeoutMs, kReceiveTimeoutMs, kRetryPauseMs);
         m_manager->SetVersionCheckCallback(&FirmwareRuleFails, nullptr);
-        CScopedBstr bstrBase(L"http://127.0.0.1:" + std::to_wstring(m_server.Port()) + L"/base/");
-        m_manager->SetBaseURL(bstrBase);
         return true;
     }
 
@@ -185,6 +184,8 @@ private:
         current.m_bstrCategory = bstrCategory;
         current.m_bstrCurrentVersion = bstrVersion;
         current.m_bstrLastUpdateStatus = bstrStatus;
+        CScopedBstr bstrBase(L"http://127.0.0.1:" + std::to_wstring(m_server.Port()) + L"/base/");
+        m_manager->SetBaseURL(bstrBase);
         const HRESULT hr = m_manager->CheckWhetherUpdateExists(bstrService, &current, &lResult);
         m_manager->Terminate();
         return hr;
@@ -225,6 +226,8 @@ private:
         if (exchange.bFileBefore)
             WriteWholeFileBytes(strTarget, exchange.strFileBefore);
         m_server.SetAnswers(exchange.answers);
+        // The last line before a hang names the exchange that hung.
+        fprintf(stderr, "download: %s\n", exchange.strWhat.c_str());
         std::string strGot;
         const HRESULT hr = Download(exchange.dwResumeOffset, strGot);
         report.Result("Download", hr);
@@ -254,6 +257,7 @@ private:
         const SHostileExchange exchange =
             MakeHostileExchange(rng, InfoPath(), m_infoFiles[nSeed], false, kReceiveTimeoutMs);
         m_server.SetAnswers(exchange.answers);
+        fprintf(stderr, "check: %s\n", exchange.strWhat.c_str());
         long lResult = -1;
         const HRESULT hr = Check(lResult);
         report.Result("CheckWhetherUpdateExists", hr);

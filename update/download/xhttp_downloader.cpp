@@ -332,6 +332,7 @@ HRESULT CXHttpDownloader::DoDownload()
     CDownloadMethodLog log(L"CXHttpDownloader::DoDownload", &hr);
 
     Notify(eMsgDownloadBegin, reinterpret_cast<DWORD_PTR>(m_strUrl.c_str()), eValueString);
+    m_strRequestUrl = m_strUrl;
     if (FAILED(Connect()))
     {
         CloseInternetHandles();

@@ -96,6 +96,9 @@ private:
     HRESULT ReadHeader(bool& bLengthKnown);
     // Sends the request (with a Range from the resume offset) and reads the status code.
     HRESULT SendRequest(DWORD& dwStatusCode);
+    // Connects to the location of a redirect answer (at most a few per transfer, HTTP and
+    // HTTPS only); ends the transfer when it cannot.
+    HRESULT FollowRedirect(DWORD nRedirect);
     HRESULT QueryLength(DWORD dwStatusCode, bool& bLengthKnown);
     HRESULT ReadFile(bool bLengthKnown);
     HRESULT WriteBlock(const BYTE* pData, DWORD cbData);
@@ -128,6 +131,8 @@ private:
     UniqueHandle m_hFile;
     std::wstring m_strPostData;
     std::wstring m_strUrl;
+    // Where the request goes: the URL, or the location a redirect named.
+    std::wstring m_strRequestUrl;
     // What Connect opens the request with, kept for a request that must be sent again.
     std::wstring m_strObject;
     DWORD m_dwRequestFlags;

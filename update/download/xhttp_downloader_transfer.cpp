@@ -15,6 +15,14 @@ const DWORD kBodyBlockSize = 16384;
 const DWORD kAuthDrainBlockSize = 50;
 const size_t kCrackBufferChars = 250;
 const DWORD kStatusRangeNotSatisfiable = 416;
+// Redirects followed for one transfer; a server that sends more is going round in circles.
+const DWORD kMaxRedirects = 10;
+
+bool IsRedirect(DWORD dwStatusCode)
+{
+    return dwStatusCode == 301 || dwStatusCode == 302 || dwStatusCode == 303 || dwStatusCode == 307 ||
+           dwStatusCode == 308;
+}
 
 // A decimal number that fills the whole text (blanks around it allowed).
 bool ParseUnsigned(const wchar_t* pszText, ULONGLONG& ullValue)
@@ -76,7 +84,8 @@ HRESULT CXHttpDownloader::Connect()
     CDownloadMethodLog log(L"CXHttpDownloader::Connect", &hr);
 
     // Buffers as large as the URL itself, so that no part is ever cut.
-    const size_t cchPart = m_strUrl.size() + 1 > kCrackBufferChars ? m_strUrl.size() + 1 : kCrackBufferChars;
+    const size_t cchPart =
+        m_strRequestUrl.size() + 1 > kCrackBufferChars ? m_strRequestUrl.size() + 1 : kCrackBufferChars;
     std::vector<wchar_t> scheme(cchPart), host(cchPart), user(cchPart), password(cchPart), path(cchPart),
         extra(cchPart);
     URL_COMPONENTSW components = {};
@@ -93,7 +102,7 @@ HRESULT CXHttpDownloader::Connect()
     components.dwUrlPathLength = static_cast<DWORD>(cchPart);
     components.lpszExtraInfo = extra.data();
     components.dwExtraInfoLength = static_cast<DWORD>(cchPart);
-    if (!::InternetCrackUrlW(m_strUrl.c_str(), 0, 0, &components))
+    if (!::InternetCrackUrlW(m_strRequestUrl.c_str(), 0, 0, &components))
     {
         const DWORD dwError = ::GetLastError();
         log.ErrorPrintf(L"InternetCrackUrl() failed. %d\t%s", dwError, SystemErrorText(dwError).c_str());
@@ -101,12 +110,19 @@ HRESULT CXHttpDownloader::Connect()
         return hr;
     }
     log.DebugPrintf(L"cracked download URL");
-    log.DebugPrintf(L"m_downloadUrl = %s", m_strUrl.c_str());
+    log.DebugPrintf(L"m_downloadUrl = %s", m_strRequestUrl.c_str());
     log.DebugPrintf(L"UrlComponents.lpszScheme = %s", scheme.data());
     log.DebugPrintf(L"UrlComponents.lpszHostName = %s", host.data());
     log.DebugPrintf(L"UrlComponents.lpszUrlPath = %s", path.data());
     log.DebugPrintf(L"UrlComponents.lpszExtraInfo = %s", extra.data());
 
+    // A redirect may name any scheme; only HTTP and HTTPS are fetched (never a local file).
+    if (components.nScheme != INTERNET_SCHEME_HTTP && components.nScheme != INTERNET_SCHEME_HTTPS)
+    {
+        log.ErrorPrintf(L"Not an HTTP or HTTPS URL: %s", m_strRequestUrl.c_str());
+        hr = EndTransfer(E_DL_NETWORK);
+        return hr;
+    }
     const bool bSecure = components.nScheme == INTERNET_SCHEME_HTTPS;
     if (m_hConnection != nullptr)
     {
@@ -129,7 +145,8 @@ HRESULT CXHttpDownloader::Connect()
     ApplyTimeouts(m_hConnection);
 
     m_strObject = std::wstring(path.data()) + extra.data();
-    m_dwRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
+    // Redirects are followed here, not by WinINet, which follows a loop for ever.
+    m_dwRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (bSecure)
         m_dwRequestFlags |= INTERNET_FLAG_SECURE;
     hr = OpenRequest();
@@ -208,13 +225,21 @@ HRESULT CXHttpDownloader::ReadHeader(bool& bLengthKnown)
 
     DWORD dwStatusCode = 0;
     // A range the server cannot satisfy means that its file is now shorter than ours (another
-    // package under the same name): the whole file is fetched again, once.
-    for (bool bRestarted = false;; bRestarted = true)
+    // package under the same name): the whole file is fetched again, once (without a range).
+    DWORD nRedirects = 0;
+    for (;;)
     {
         hr = SendRequest(dwStatusCode);
         if (FAILED(hr))
             return hr;
-        if (dwStatusCode != kStatusRangeNotSatisfiable || !m_bResume || m_dwResumeOffset == 0 || bRestarted)
+        if (IsRedirect(dwStatusCode))
+        {
+            hr = FollowRedirect(nRedirects++);
+            if (FAILED(hr))
+                return hr;
+            continue;
+        }
+        if (dwStatusCode != kStatusRangeNotSatisfiable || !m_bResume || m_dwResumeOffset == 0)
             break;
         log.Printf(L"Range from %lu not satisfiable; downloading %s again from its start", m_dwResumeOffset,
                    m_strFullPath.c_str());
@@ -323,6 +348,45 @@ HRESULT CXHttpDownloader::SendRequest(DWORD& dwStatusCode)
     return hr;
 }
 
+HRESULT CXHttpDownloader::FollowRedirect(DWORD nRedirect)
+{
+    long hr = S_OK;
+    CDownloadMethodLog log(L"CXHttpDownloader::FollowRedirect", &hr);
+
+    if (nRedirect >= kMaxRedirects)
+    {
+        log.ErrorPrintf(L"More than %lu redirects from %s", kMaxRedirects, m_strUrl.c_str());
+        hr = EndTransfer(E_DL_NETWORK);
+        return hr;
+    }
+    DWORD cbLocation = 0;
+    ::HttpQueryInfoW(m_hRequest, HTTP_QUERY_LOCATION, nullptr, &cbLocation, nullptr);
+    std::vector<wchar_t> location(cbLocation / sizeof(wchar_t) + 1);
+    cbLocation = static_cast<DWORD>(location.size() * sizeof(wchar_t));
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
+        !::HttpQueryInfoW(m_hRequest, HTTP_QUERY_LOCATION, location.data(), &cbLocation, nullptr))
+    {
+        log.ErrorPrintf(L"A redirect without a location from %s", m_strRequestUrl.c_str());
+        hr = EndTransfer(E_DL_NETWORK);
+        return hr;
+    }
+    // A relative location counts from the URL that answered.
+    DWORD cchTarget = 0;
+    ::InternetCombineUrlW(m_strRequestUrl.c_str(), location.data(), nullptr, &cchTarget, ICU_NO_ENCODE);
+    std::vector<wchar_t> target(cchTarget + 1);
+    cchTarget = static_cast<DWORD>(target.size());
+    if (!::InternetCombineUrlW(m_strRequestUrl.c_str(), location.data(), target.data(), &cchTarget, ICU_NO_ENCODE))
+    {
+        log.ErrorPrintf(L"Cannot follow the redirect from %s to %s", m_strRequestUrl.c_str(), location.data());
+        hr = EndTransfer(E_DL_NETWORK);
+        return hr;
+    }
+    log.Printf(L"Redirected from %s to %s", m_strRequestUrl.c_str(), target.data());
+    m_strRequestUrl = target.data();
+    hr = Connect();
+    return hr;
+}
+
 HRESULT CXHttpDownloader::QueryLength(DWORD dwStatusCode, bool& bLengthKnown)
 {
     long hr = S_OK;
@@ -405,6 +469,13 @@ HRESULT CXHttpDownloader::QueryLength(DWORD dwStatusCode, bool& bLengthKnown)
             log.Printf(L"Error: Insufficient buffer! Retry HttpQueryInfo().");
             cbBuffer = cbInOut > cbBuffer ? cbInOut : cbBuffer * 2;
             continue;
+        }
+        // A part that does not say where it belongs cannot be placed in the file.
+        if (bQueryRange)
+        {
+            log.ErrorPrintf(L"A partial answer without a Content-Range");
+            hr = EndTransfer(E_DL_NETWORK);
+            return hr;
         }
         // Errors from outside WinINet's range are not the header's fault.
         if (dwError == ERROR_HTTP_HEADER_NOT_FOUND || dwError < 12001 || dwError > 12174)
