@@ -108,6 +108,18 @@ bool HasWholeFramingLine(const std::string& strHead)
     return false;
 }
 
+// A status other than 206 says the body is the whole file: so it is.
+void WholeFileUnlessPart(CFuzzRandom& rng, SDraft& draft, EFraming eFraming, const std::string& strFile)
+{
+    if (draft.strStatus.find(" 206") != std::string::npos)
+        return;
+    RemoveHeader(draft, "Content-Range");
+    RemoveHeader(draft, "Content-Length");
+    RemoveHeader(draft, "Transfer-Encoding");
+    RemoveHeader(draft, "Connection");
+    Frame(rng, draft, eFraming, strFile);
+}
+
 void EndBadly(CFuzzRandom& rng, SHostileAnswer& answer, DWORD dwTimeoutMs)
 {
     answer.eEnd = static_cast<SHostileAnswer::EEnd>(rng.Below(3));
@@ -200,6 +212,8 @@ SHostileExchange MakeHostileExchange(CFuzzRandom& rng, const std::string& strPat
             draft.strStatus = kStatusLines[nLine];
         else if (nLine == sizeof(kStatusLines) / sizeof(kStatusLines[0]))
             draft.strStatus = RandomBytes(rng, rng.Between(1, 40));
+        if (bRange)
+            WholeFileUnlessPart(rng, draft, eFraming, strFile);
         exchange.strWhat = "status line \"" + draft.strStatus.substr(0, 40) + "\"";
         answer = draft.Answer();
         if (nLine > sizeof(kStatusLines) / sizeof(kStatusLines[0]))
@@ -564,6 +578,8 @@ SHostileExchange MakeHostileExchange(CFuzzRandom& rng, const std::string& strPat
                                          "HTTP/1.1 400 Bad Request", "HTTP/1.1 503 Busy", "HTTP/1.1 304 Not Modified",
                                          "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK"};
         draft.strStatus = kStatuses[rng.Below(sizeof(kStatuses) / sizeof(kStatuses[0]))];
+        if (bRange)
+            WholeFileUnlessPart(rng, draft, eFraming, strFile);
         exchange.strWhat = "status " + draft.strStatus.substr(9, 3);
         answer = draft.Answer();
         if (rng.Percent(30))

@@ -100,6 +100,8 @@ private:
     // HTTPS only); ends the transfer when it cannot.
     HRESULT FollowRedirect(DWORD nRedirect);
     HRESULT QueryLength(DWORD dwStatusCode, bool& bLengthKnown);
+    // Whether no other Content-Length of the answer names another length.
+    bool IsOnlyLength(ULONGLONG ullLength);
     HRESULT ReadFile(bool bLengthKnown);
     HRESULT WriteBlock(const BYTE* pData, DWORD cbData);
     HRESULT ValidDiscFreeSpace();

@@ -387,6 +387,24 @@ HRESULT CXHttpDownloader::FollowRedirect(DWORD nRedirect)
     return hr;
 }
 
+bool CXHttpDownloader::IsOnlyLength(ULONGLONG ullLength)
+{
+    // WinINet reads as many bytes as the first Content-Length says; a second one that says
+    // otherwise leaves no telling which is the file's length.
+    for (DWORD dwIndex = 1; dwIndex < 8; ++dwIndex)
+    {
+        wchar_t szValue[64] = {};
+        DWORD cbValue = sizeof(szValue) - sizeof(wchar_t);
+        DWORD dwAt = dwIndex;
+        if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_CONTENT_LENGTH, szValue, &cbValue, &dwAt))
+            return ::GetLastError() == ERROR_HTTP_HEADER_NOT_FOUND;
+        ULONGLONG ullOther = 0;
+        if (!ParseUnsigned(szValue, ullOther) || ullOther != ullLength)
+            return false;
+    }
+    return true;
+}
+
 HRESULT CXHttpDownloader::QueryLength(DWORD dwStatusCode, bool& bLengthKnown)
 {
     long hr = S_OK;
@@ -440,9 +458,9 @@ HRESULT CXHttpDownloader::QueryLength(DWORD dwStatusCode, bool& bLengthKnown)
             }
             else
             {
-                if (!ParseUnsigned(strValue.c_str(), ullLength))
+                if (!ParseUnsigned(strValue.c_str(), ullLength) || !IsOnlyLength(ullLength))
                 {
-                    log.ErrorPrintf(L"Content-Length \"%s\" is not a number", strValue.c_str());
+                    log.ErrorPrintf(L"Content-Length \"%s\" is not one number", strValue.c_str());
                     hr = EndTransfer(E_DL_NETWORK);
                     return hr;
                 }

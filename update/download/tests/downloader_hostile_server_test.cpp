@@ -22,6 +22,8 @@ struct SRoute
     int nStatus;
     std::string strLocation;  // a redirect's Location; empty: none
     size_t nPartFrom;         // for a 206: the body is the file from here, without a Content-Range
+    // For a 200: a second Content-Length, this much off the first (which is right); 0: none.
+    int nOtherLength = 0;
 };
 
 struct SHostileCase
@@ -54,6 +56,8 @@ const SHostileCase kCases[] = {
     {"part without a Content-Range to a request without a range", {{"/a/f.bin", 206, "", 1000}}, 0,
      E_DL_NETWORK},
     {"part without a Content-Range to a resumed request", {{"/a/f.bin", 206, "", 5000}}, 1000, E_DL_NETWORK},
+    {"two lengths, the first too short", {{"/a/f.bin", 200, "", 0, -100}}, 0, E_DL_NETWORK},
+    {"two lengths, the first too long", {{"/a/f.bin", 200, "", 0, 100}}, 0, E_DL_NETWORK},
 };
 
 class DownloaderHostileServerTest : public ::testing::TestWithParam<SHostileCase>
@@ -74,6 +78,13 @@ TEST_P(DownloaderHostileServerTest, Case)
             route.bGenerated = true;
             route.ullSize = kSize;
             route.nSeed = kSeed;
+            if (r.nOtherLength != 0)
+            {
+                // The wrong one first: what WinINet reads the body by.
+                route.bSendContentLength = false;
+                route.extraHeaders = {"Content-Length: " + std::to_string(kSize + r.nOtherLength),
+                                      "Content-Length: " + std::to_string(kSize)};
+            }
         }
         else if (r.nStatus == 206)
         {
