@@ -1,5 +1,7 @@
 #include "update/download/tests/download_test_util.h"
 
+#include <cctype>
+
 #include "common/testing/zeptest.h"
 
 namespace zeptest
@@ -56,6 +58,14 @@ DWORD_PTR CNotificationRecorder::Last(DWORD dwCode) const
         if (item.dwCode == dwCode)
             value = item.dwValue;
     return value;
+}
+
+std::string TestName(const char* pszText)
+{
+    std::string strName;
+    for (const char* p = pszText; *p; ++p)
+        strName += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return strName;
 }
 
 std::string ReadWholeFile(const std::wstring& strPath)

@@ -66,5 +66,7 @@ protected:
 };
 
 std::string ReadWholeFile(const std::wstring& strPath);
+// A case's description as a test name (letters and digits, every other character "_").
+std::string TestName(const char* pszText);
 bool FileExists(const std::wstring& strPath);
 }  // namespace zeptest

@@ -137,9 +137,6 @@ TEST_P(DownloaderHostileServerTest, Case)
 
 INSTANTIATE_TEST_SUITE_P(Table, DownloaderHostileServerTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<SHostileCase>& info) {
-                             std::string strName;
-                             for (const char* p = info.param.pszName; *p; ++p)
-                                 strName += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return strName;
+                             return TestName(info.param.pszName);
                          });
 }  // namespace

@@ -106,10 +106,7 @@ TEST_P(DownloaderResumeTest, Case)
 
 INSTANTIATE_TEST_SUITE_P(Table, DownloaderResumeTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<SResumeCase>& info) {
-                             std::string strName;
-                             for (const char* p = info.param.pszName; *p; ++p)
-                                 strName += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return strName;
+                             return TestName(info.param.pszName);
                          });
 }  // namespace
 
