@@ -312,6 +312,8 @@ TEST_F(ServiceManagerTest, PackageChecks)
         SCOPED_TRACE(c.pszName);
         m_gui.m_errors.clear();
         m_started.clear();
+        // An installed update closes the service for automatic checks; each case starts afresh.
+        Registry::DeleteTree(HKEY_LOCAL_MACHINE, (std::wstring(kClientKey) + L"\\TVK").c_str());
         WritePackage(content, c.cbAnnounced);
         const std::string& macOf = c.pszMacOf ? std::string(c.pszMacOf) : content;
         if (c.eMac == EMacKind::Md5)

@@ -437,3 +437,37 @@ TEST_F(ZepinfoToolTest, KeygenMakesAKeyTheClientDoesNotTrustUntilBuiltIn)
     EXPECT_EQ(1u, bad.dwExitCode) << bad.strOutput;
     EXPECT_TRUE(Contains(bad.strOutput, "no \"PRIVATE KEY\" PEM block")) << bad.strOutput;
 }
+
+// A MAC no download can match, or one weaker than SHA-256, is published with a warning.
+TEST_F(ZepinfoToolTest, PublishWarnsOfPackageMacs)
+{
+    const struct
+    {
+        const char* pszMac;
+        const char* pszWarning;  // null: none about the MAC
+    } kCases[] = {
+        {"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", nullptr},
+        {"a9993e364706816aba3e25717850c26c9cd0d89d", "MAC is SHA-1; write SHA-256"},
+        {"900150983cd24fb0d6963f7d28e17f72", "MAC is MD5; write SHA-256"},
+        {"", "MAC is empty: clients refuse the package unless the service is a notice"},
+        {"0123abcd", "no download matches it"},
+        {"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", "no download matches it"},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszMac);
+        std::string strBody = kBody;
+        strBody.replace(strBody.find("0123abcd"), strlen("0123abcd"), c.pszMac);
+        WriteBody(strBody);
+        const ToolRun run = Publish();
+        EXPECT_EQ(0u, run.dwExitCode) << run.strOutput;
+        if (c.pszWarning)
+        {
+            EXPECT_TRUE(Contains(run.strOutput, "warning: ApplyCondition 1, Distributions, package 1 <Package>: MAC"))
+                << run.strOutput;
+            EXPECT_TRUE(Contains(run.strOutput, c.pszWarning)) << run.strOutput;
+        }
+        else
+            EXPECT_FALSE(Contains(run.strOutput, "MAC")) << run.strOutput;
+    }
+}
