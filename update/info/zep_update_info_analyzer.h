@@ -66,6 +66,7 @@ public:
 private:
     class CLoadFailure;
 
+    void ForgetLoadErrors(ZepXmlParseError* pParseError);
     HRESULT ParseBytes(const BYTE* pData, size_t cbData, const std::wstring& strServiceId,
                        const std::wstring& strCategory, ZepXmlParseError* pParseError, CLoadFailure& failure);
     HRESULT LoadDocument(const std::wstring& strText, ZepXmlParseError* pParseError, CLoadFailure& failure);

@@ -81,16 +81,21 @@ HRESULT SetTextProperty(IXMLDOMDocument2* pDoc, const wchar_t* pszName, const wc
 }
 }  // namespace
 
+void CZepUpdateInfoAnalyzer::ForgetLoadErrors(ZepXmlParseError* pParseError)
+{
+    m_vecLoadErrors.clear();
+    m_strLoadDiagnosis.clear();
+    if (pParseError)
+        *pParseError = ZepXmlParseError();
+}
+
 HRESULT CZepUpdateInfoAnalyzer::Load(const wchar_t* pszPath, const wchar_t* pszServiceId, const wchar_t* pszCategory,
                                      ZepXmlParseError* pParseError)
 {
     HRESULT hr = S_OK;
     CInfoMethodLog log(L"CZepUpdateInfoAnalyzer::Load", &hr);
-    m_vecLoadErrors.clear();
-    m_strLoadDiagnosis.clear();
     CLoadFailure failure(log, m_vecLoadErrors, m_strLoadDiagnosis);
-    if (pParseError)
-        *pParseError = ZepXmlParseError();
+    ForgetLoadErrors(pParseError);
 
     const std::wstring strPath = pszPath ? pszPath : L"";
     const std::wstring strServiceId = pszServiceId ? pszServiceId : L"";
@@ -164,11 +169,8 @@ HRESULT CZepUpdateInfoAnalyzer::LoadBytes(const BYTE* pData, size_t cbData, cons
 {
     HRESULT hr = S_OK;
     CInfoMethodLog log(L"CZepUpdateInfoAnalyzer::Load", &hr);
-    m_vecLoadErrors.clear();
-    m_strLoadDiagnosis.clear();
     CLoadFailure failure(log, m_vecLoadErrors, m_strLoadDiagnosis);
-    if (pParseError)
-        *pParseError = ZepXmlParseError();
+    ForgetLoadErrors(pParseError);
     if (!pData || cbData == 0)
     {
         failure.Error(L"File:Size Zero");
