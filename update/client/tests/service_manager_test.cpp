@@ -312,8 +312,10 @@ TEST_F(ServiceManagerTest, PackageChecks)
         SCOPED_TRACE(c.pszName);
         m_gui.m_errors.clear();
         m_started.clear();
-        // An installed update closes the service for automatic checks; each case starts afresh.
+        // An installed update closes the service for automatic checks and leaves its package to a
+        // later run; each case starts afresh.
         Registry::DeleteTree(HKEY_LOCAL_MACHINE, (std::wstring(kClientKey) + L"\\TVK").c_str());
+        Registry::DeleteTree(HKEY_LOCAL_MACHINE, ZEP_PRODUCT_KEY L"\\Auto Update Packages");
         WritePackage(content, c.cbAnnounced);
         const std::string& macOf = c.pszMacOf ? std::string(c.pszMacOf) : content;
         if (c.eMac == EMacKind::Md5)
