@@ -16,6 +16,26 @@ HRESULT FromStatus(NTSTATUS status)
     return status >= 0 ? S_OK : HRESULT_FROM_NT(status);
 }
 
+// Opening a provider costs far more than the work a check does with it, so each is opened once
+// per process and kept (CNG algorithm handles may be shared between threads).
+HRESULT Provider(const wchar_t* pszAlgorithm, BCRYPT_ALG_HANDLE& hAlg)
+{
+    struct SProvider
+    {
+        explicit SProvider(const wchar_t* pszName)
+        {
+            status = ::BCryptOpenAlgorithmProvider(alg.Receive(), pszName, nullptr, 0);
+        }
+        UniqueBCryptAlg alg;
+        NTSTATUS status;
+    };
+    static const SProvider sha256(BCRYPT_SHA256_ALGORITHM);
+    static const SProvider ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
+    const SProvider& provider = wcscmp(pszAlgorithm, BCRYPT_SHA256_ALGORITHM) == 0 ? sha256 : ecdsa;
+    hAlg = provider.alg.Get();
+    return FromStatus(provider.status);
+}
+
 // One DER length (short form, or 0x81 followed by one byte); false when it does not fit.
 bool ReadLength(const std::vector<BYTE>& der, size_t& pos, size_t& cbLength)
 {
@@ -73,10 +93,10 @@ HRESULT Sha256(const BYTE* pData, size_t cbData, Digest& digest)
 {
     if (cbData > 0xFFFFFFFFu)
         return E_INVALIDARG;
-    UniqueBCryptAlg alg;
-    RETURN_IF_FAILED(FromStatus(::BCryptOpenAlgorithmProvider(alg.Receive(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)));
+    BCRYPT_ALG_HANDLE hAlg = nullptr;
+    RETURN_IF_FAILED(Provider(BCRYPT_SHA256_ALGORITHM, hAlg));
     UniqueBCryptHash hash;
-    RETURN_IF_FAILED(FromStatus(::BCryptCreateHash(alg.Get(), hash.Receive(), nullptr, 0, nullptr, 0, 0)));
+    RETURN_IF_FAILED(FromStatus(::BCryptCreateHash(hAlg, hash.Receive(), nullptr, 0, nullptr, 0, 0)));
     RETURN_IF_FAILED(
         FromStatus(::BCryptHashData(hash.Get(), const_cast<BYTE*>(pData), static_cast<ULONG>(cbData), 0)));
     RETURN_IF_FAILED(FromStatus(::BCryptFinishHash(hash.Get(), digest.data(), kDigestBytes, 0)));
@@ -136,10 +156,10 @@ HRESULT Verify(const PublicPoint& point, const Digest& digest, const std::array<
     BCRYPT_ECCKEY_BLOB header = {BCRYPT_ECDSA_PUBLIC_P256_MAGIC, kCoordinateBytes};
     memcpy(blob.data(), &header, sizeof(header));
     memcpy(blob.data() + sizeof(header), point.data() + 1, 2 * kCoordinateBytes);
-    UniqueBCryptAlg alg;
-    RETURN_IF_FAILED(FromStatus(::BCryptOpenAlgorithmProvider(alg.Receive(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)));
+    BCRYPT_ALG_HANDLE hAlg = nullptr;
+    RETURN_IF_FAILED(Provider(BCRYPT_ECDSA_P256_ALGORITHM, hAlg));
     UniqueBCryptKey key;
-    RETURN_IF_FAILED(FromStatus(::BCryptImportKeyPair(alg.Get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Receive(),
+    RETURN_IF_FAILED(FromStatus(::BCryptImportKeyPair(hAlg, nullptr, BCRYPT_ECCPUBLIC_BLOB, key.Receive(),
                                                       blob.data(), static_cast<ULONG>(blob.size()), 0)));
     const NTSTATUS status = ::BCryptVerifySignature(key.Get(), nullptr, const_cast<BYTE*>(digest.data()),
                                                     kDigestBytes, const_cast<BYTE*>(raw.data()), kRawSignatureBytes, 0);

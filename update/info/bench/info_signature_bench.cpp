@@ -1,7 +1,8 @@
 // info_signature_bench BASEURL RUNS DATAFOLDER CATEGORY/SERVICE/MODEL/VERSION...
 // For each run and service: the whole update check of the information manager, in this process,
 // and alone the part the signature adds (fetching info.xml.sig with the same downloader and
-// checking it). Prints one line per run: "run <check ms> <signature ms>", summed over the services.
+// checking it). Prints one line per run, summed over the services:
+// "run <check ms> <signature ms> <of which the check of the fetched signature, ms>".
 #include <windows.h>
 
 #include <cstdio>
@@ -82,7 +83,7 @@ int wmain(int argc, wchar_t** argv)
     }
     for (int nRun = 0; nRun < nRuns; ++nRun)
     {
-        double dCheck = 0, dSignature = 0;
+        double dCheck = 0, dSignature = 0, dVerify = 0;
         for (const Service& service : services)
         {
             CZepUpdateInfoManagerImpl manager(strData);
@@ -94,7 +95,7 @@ int wmain(int argc, wchar_t** argv)
             current.m_bstrCategory = bstrCategory;
             current.m_bstrCurrentVersion = bstrVersion;
             long lResult = 0;
-            LARGE_INTEGER t0, t1, t2, t3;
+            LARGE_INTEGER t0, t1, t2, t2b, t3;
             ::QueryPerformanceCounter(&t0);
             const HRESULT hr = manager.CheckWhetherUpdateExists(bstrService, &current, &lResult);
             ::QueryPerformanceCounter(&t1);
@@ -109,6 +110,7 @@ int wmain(int argc, wchar_t** argv)
             std::string strSignature;
             const bool bFetched = Fetch(strBase + service.strCategory + L"/" + service.strService + L"/info/info.xml.sig",
                                         strData, strSignature);
+            ::QueryPerformanceCounter(&t2b);
             InfoSignature::Request request;
             request.pInfo = &service.info;
             request.pSignature = &strSignature;
@@ -126,8 +128,9 @@ int wmain(int argc, wchar_t** argv)
             }
             dCheck += Milliseconds(t0, t1);
             dSignature += Milliseconds(t2, t3);
+            dVerify += Milliseconds(t2b, t3);
         }
-        printf("run %.3f %.3f\n", dCheck, dSignature);
+        printf("run %.3f %.3f %.3f\n", dCheck, dSignature, dVerify);
     }
     return 0;
 }
