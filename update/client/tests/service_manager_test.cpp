@@ -315,7 +315,8 @@ TEST_F(ServiceManagerTest, PackageChecks)
         // An installed update closes the service for automatic checks and leaves its package to a
         // later run; each case starts afresh.
         Registry::DeleteTree(HKEY_LOCAL_MACHINE, (std::wstring(kClientKey) + L"\\TVK").c_str());
-        Registry::DeleteTree(HKEY_LOCAL_MACHINE, ZEP_PRODUCT_KEY L"\\Auto Update Packages");
+        for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            Registry::DeleteTree(hRoot, ZEP_PRODUCT_KEY L"\\Auto Update Packages");
         WritePackage(content, c.cbAnnounced);
         const std::string& macOf = c.pszMacOf ? std::string(c.pszMacOf) : content;
         if (c.eMac == EMacKind::Md5)

@@ -612,26 +612,28 @@ TEST_F(UpdateInfoManager, CheckVersionSubscriberDecidesFirmwareRules)
 
 namespace
 {
-// What the client has written to its error log since the object was made.
+// What the client has written to its error log since the object was made. The log is trimmed
+// from its front when it grows, so the start is a marker line, not an offset.
 class CErrorLogTail
 {
 public:
-    CErrorLogTail() : m_strPath(ZepBackendLibraryLog().GetErrorLogPath()) { m_cbStart = Read().size(); }
-    std::string Text() const
+    CErrorLogTail() : m_strPath(ZepBackendLibraryLog().GetErrorLogPath())
     {
-        const std::string strAll = Read();
-        return strAll.size() > m_cbStart ? strAll.substr(m_cbStart) : std::string();
+        static int s_nMarker = 0;
+        m_strMarker = "error log tail " + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++s_nMarker);
+        ZepBackendLibraryLog().WriteError(Utf8ToWide(m_strMarker).c_str());
     }
-
-private:
-    std::string Read() const
+    std::string Text() const
     {
         std::string str;
         zeptest::ReadFileBytes(m_strPath, str);
-        return str;
+        const size_t pos = str.rfind(m_strMarker);
+        return pos == std::string::npos ? std::string() : str.substr(pos + m_strMarker.size());
     }
+
+private:
     std::wstring m_strPath;
-    size_t m_cbStart = 0;
+    std::string m_strMarker;
 };
 
 std::string CrLf(const std::string& str)
