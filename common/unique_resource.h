@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <wininet.h>
 #include <wincrypt.h>
+#include <bcrypt.h>
 #include <msi.h>
 #include <objbase.h>
 #include <utility>
@@ -212,3 +213,30 @@ struct MappedViewTraits
     static void Close(void* p) noexcept { ::UnmapViewOfFile(p); }
 };
 typedef UniqueResource<MappedViewTraits> UniqueMappedView;
+
+struct BCryptAlgTraits
+{
+    typedef BCRYPT_ALG_HANDLE Type;
+    static BCRYPT_ALG_HANDLE Invalid() noexcept { return nullptr; }
+    static bool IsValid(BCRYPT_ALG_HANDLE h) noexcept { return h != nullptr; }
+    static void Close(BCRYPT_ALG_HANDLE h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+};
+typedef UniqueResource<BCryptAlgTraits> UniqueBCryptAlg;
+
+struct BCryptKeyTraits
+{
+    typedef BCRYPT_KEY_HANDLE Type;
+    static BCRYPT_KEY_HANDLE Invalid() noexcept { return nullptr; }
+    static bool IsValid(BCRYPT_KEY_HANDLE h) noexcept { return h != nullptr; }
+    static void Close(BCRYPT_KEY_HANDLE h) noexcept { ::BCryptDestroyKey(h); }
+};
+typedef UniqueResource<BCryptKeyTraits> UniqueBCryptKey;
+
+struct BCryptHashTraits
+{
+    typedef BCRYPT_HASH_HANDLE Type;
+    static BCRYPT_HASH_HANDLE Invalid() noexcept { return nullptr; }
+    static bool IsValid(BCRYPT_HASH_HANDLE h) noexcept { return h != nullptr; }
+    static void Close(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
+};
+typedef UniqueResource<BCryptHashTraits> UniqueBCryptHash;

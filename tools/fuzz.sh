@@ -1,13 +1,14 @@
 #!/bin/bash
 # tools/fuzz.sh BUILD [SEED]
 # Mutation run over the readers of untrusted files, in-process under Wine: update information
-# files through the loader and the evaluation, settings files through the settings store's load
-# and save, log configurations through the .log.xml reader, and a hostile HTTP server on the
-# loopback interface against the downloader and whole update information checks. Inputs are
-# made from a seed, so the same SEED gives the same run. A crash or a hang ends the driver; it is counted, its input kept
-# in BUILD/fuzz/findings, and the driver started again at the next input.
+# files through the loader and the evaluation, their signature files through the signature
+# check (an accepted signature must be the one that was made), settings files through the settings
+# store's load and save, log configurations through the .log.xml reader, and a hostile HTTP server
+# on the loopback interface against the downloader and whole update information checks. Inputs are
+# made from a seed, so the same SEED gives the same run. A crash or a hang ends the driver; it is
+# counted, its input kept in BUILD/fuzz/findings, and the driver started again at the next input.
 # Input counts: FUZZ_INFO_INPUTS (100000), FUZZ_SETTINGS_INPUTS (10000), FUZZ_LOGCONFIG_INPUTS (10000),
-# FUZZ_HTTP_INPUTS (10000 exchanges).
+# FUZZ_INFOSIG_INPUTS (20000), FUZZ_HTTP_INPUTS (10000 exchanges).
 set -u
 if [ $# -lt 1 ]; then echo "usage: tools/fuzz.sh BUILD [SEED]" >&2; exit 2; fi
 build=$(cd "$1" && pwd)
@@ -21,7 +22,7 @@ fi
 
 out=$build/fuzz
 rm -rf "$out"
-mkdir -p "$out/corpus/info" "$out/corpus/settings" "$out/corpus/logconfig" "$out/corpus/http" "$out/work" "$out/findings" "$out/publish"
+mkdir -p "$out/corpus/info" "$out/corpus/settings" "$out/corpus/logconfig" "$out/corpus/infosig" "$out/corpus/http" "$out/work" "$out/findings" "$out/publish"
 driver=$build/bin/fuzz_driver.exe
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
@@ -33,10 +34,13 @@ for body in "$root/update/info/examples/firmware-body.xml" "$root"/tools/fuzz/se
   name=$(basename "$body" .xml)
   digest=${digests[$((i % 3))]}
   if ! wine "$build/bin/zepinfo.exe" publish --service fuzz-fw --category Velomar --digest "$digest" \
+      --key "$(winpath "$build/keys/update-signing-dev.pem")" \
       "$(winpath "$body")" "$(winpath "$out/publish/$name")" >"$out/publish/$name.txt" 2>&1 </dev/null; then
     echo "fuzz: zepinfo publish refused $body:" >&2; cat "$out/publish/$name.txt" >&2; exit 2
   fi
   cp "$out/publish/$name/Velomar/fuzz-fw/info/info.xml" "$out/corpus/info/$name-$digest.info"
+  cp "$out/publish/$name/Velomar/fuzz-fw/info/info.xml" "$out/corpus/infosig/$name-$digest.info"
+  cp "$out/publish/$name/Velomar/fuzz-fw/info/info.xml.sig" "$out/corpus/infosig/$name-$digest.sig"
   i=$((i + 1))
 done
 cp "$root"/tools/fuzz/seeds/settings/*.xml "$root/launcher/settings/TOLVIKSetting.template.xml" "$out/corpus/settings/"
@@ -45,8 +49,9 @@ cp "$root"/tools/fuzz/seeds/logconfig/*.log.xml "$out/corpus/logconfig/"
 cp "$out"/corpus/info/*.info "$out/corpus/http/"
 
 declare -A counts=([info]=${FUZZ_INFO_INPUTS:-100000} [settings]=${FUZZ_SETTINGS_INPUTS:-10000}
-                   [logconfig]=${FUZZ_LOGCONFIG_INPUTS:-10000} [http]=${FUZZ_HTTP_INPUTS:-10000})
-kinds=(info settings logconfig http)
+                   [logconfig]=${FUZZ_LOGCONFIG_INPUTS:-10000} [infosig]=${FUZZ_INFOSIG_INPUTS:-20000}
+                   [http]=${FUZZ_HTTP_INPUTS:-10000})
+kinds=(info settings logconfig infosig http)
 lanes=${FUZZ_JOBS:-2}
 
 # Runs inputs [first, end) of a kind, starting the driver again after each crash or hang.

@@ -13,7 +13,8 @@
 #   update_info_body RULE_TYPE RULE_KEY RULE_VALUE PACKAGE_ID PACKAGE_VERSION URI MAC SIZE DETAIL
 #                                   an information file offering one package when the rule holds
 #   update_info_publish CATEGORY SERVICE XML_FILE ROOT
-#                                   sign XML_FILE and place it where the client looks for SERVICE
+#                                   publish XML_FILE where the client looks for SERVICE, signed
+#                                   with the build's development key (info.xml and info.xml.sig)
 
 update_server_pid= update_server_base= update_server_dir=
 
@@ -93,5 +94,6 @@ XML
 
 update_info_publish() { # category service xml root
   "$REPO/tools/wine-run.sh" "$BUILD/bin/zepinfo.exe" publish --service "$2" --category "$1" \
+    --key "$(winepath -w "$BUILD/keys/update-signing-dev.pem" 2>/dev/null)" \
     "$(winepath -w "$3" 2>/dev/null)" "$(winepath -w "$4" 2>/dev/null)" </dev/null >/dev/null
 }

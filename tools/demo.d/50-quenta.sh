@@ -26,10 +26,10 @@ mkdir -p "$quenta_www/packages"
 cp "$quenta_work/fw.upg" "$quenta_www/packages/fw.upg"
 update_server_start "$quenta_www" 4 || quenta_fail "the update server did not start"
 quenta_base=$update_server_base
-quenta_fw_md5=$(md5sum < "$quenta_work/fw.upg" | cut -d' ' -f1)
+quenta_fw_sha256=$(sha256sum < "$quenta_work/fw.upg" | cut -d' ' -f1)
 quenta_fw_size=$(stat -c %s "$quenta_work/fw.upg")
 update_info_body System FirmwareVersion 2.0.0.0 "QXB417 Firmware" 2.0.0.0 "$quenta_base/packages/fw.upg" \
-  "$quenta_fw_md5" "$quenta_fw_size" "Firmware 2.0.0.0: faster start, longer battery life." > "$quenta_work/fw.xml"
+  "$quenta_fw_sha256" "$quenta_fw_size" "Firmware 2.0.0.0: faster start, longer battery life." > "$quenta_work/fw.xml"
 update_info_body Software Merrowdeck 1.0.0.0 Merrowdeck 1.0.0.0 "$quenta_base/merrowdeck.html" \
   0123456789abcdef0123456789abcdef 0 "Merrowdeck, the jukebox for your player, is available." > "$quenta_work/md.xml"
 update_info_body Software "Velomar Launcher" 0.0.0.1 "Velomar Launcher" 0.0.0.1 "$quenta_base/none" \

@@ -129,12 +129,12 @@ inst_publish() {
   update_server_start "$inst_www" 4 || return 1
   local fw=$inst_www/packages/fw.upg msi=$inst_www/packages/$inst_upgrade_name
   update_info_body System FirmwareVersion 2.0.0.0 "QXB417 Firmware" 2.0.0.0 "$update_server_base/packages/fw.upg" \
-    "$(md5sum < "$fw" | cut -d' ' -f1)" "$(stat -c %s "$fw")" \
+    "$(sha256sum < "$fw" | cut -d' ' -f1)" "$(stat -c %s "$fw")" \
     "Firmware 2.0.0.0: faster start, longer battery life." > "$inst_work/fw.xml"
   update_info_body Software Merrowdeck 1.0.0.0 Merrowdeck 1.0.0.0 "$update_server_base/merrowdeck.html" \
     0123456789abcdef0123456789abcdef 0 "Merrowdeck, the jukebox for your player, is available." > "$inst_work/md.xml"
   update_info_body Software "Velomar Launcher" 2.1.1 "Velomar Launcher" 2.1.1 "$update_server_base/packages/$inst_upgrade_name" \
-    "$(md5sum < "$msi" | cut -d' ' -f1)" "$(stat -c %s "$msi")" \
+    "$(sha256sum < "$msi" | cut -d' ' -f1)" "$(stat -c %s "$msi")" \
     "Velomar Launcher 2.1.1: a maintenance release of the launcher and its update client." > "$inst_work/tvk.xml"
   local s
   for s in "PA001 QXB417FW fw" "PP001 MDInfo md" "PP001 TVK tvk"; do

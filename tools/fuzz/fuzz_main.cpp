@@ -20,6 +20,7 @@
 #include "tools/fuzz/fuzz_target.h"
 #include "tools/fuzz/http_fuzz_target.h"
 #include "tools/fuzz/info_fuzz_target.h"
+#include "tools/fuzz/info_signature_fuzz_target.h"
 #include "tools/fuzz/log_config_fuzz_target.h"
 #include "tools/fuzz/settings_fuzz_target.h"
 
@@ -102,6 +103,7 @@ const struct
     {L"settings", 2, &CreateSettingsFuzzTarget},
     {L"logconfig", 3, &CreateLogConfigFuzzTarget},
     {L"http", 4, &CreateHttpFuzzTarget},
+    {L"infosig", 5, &CreateInfoSignatureFuzzTarget},
 };
 
 std::unique_ptr<IFuzzTarget> CreateTarget(const std::wstring& strKind, uint32_t& nKind)
@@ -323,7 +325,7 @@ int wmain(int argc, wchar_t** argv)
     if (!ParseOptions(argc, argv, options))
     {
         fprintf(stderr,
-                "usage: fuzz_driver --kind info|settings|logconfig|http --seed S --corpus DIR --work DIR\n"
+                "usage: fuzz_driver --kind info|settings|logconfig|http|infosig --seed S --corpus DIR --work DIR\n"
                 "                   (--first I --count N --findings DIR [--timeout-ms MS]\n"
                 "                    | --write-input I --out FILE | --run-file FILE --findings DIR)\n");
         return eExitUsage;

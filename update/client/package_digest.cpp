@@ -14,8 +14,9 @@ namespace
 {
 HRESULT DigestHex(HANDLE hFile, ALG_ID algId, std::wstring& strHex)
 {
+    // SHA-256 needs the AES provider; it does MD5 and SHA-1 as well.
     UniqueCryptProv prov;
-    RETURN_IF_WIN32_BOOL_FALSE(::CryptAcquireContextW(prov.Receive(), nullptr, nullptr, PROV_RSA_FULL,
+    RETURN_IF_WIN32_BOOL_FALSE(::CryptAcquireContextW(prov.Receive(), nullptr, nullptr, PROV_RSA_AES,
                                                       CRYPT_VERIFYCONTEXT | CRYPT_MACHINE_KEYSET));
     UniqueCryptHash hash;
     RETURN_IF_WIN32_BOOL_FALSE(::CryptCreateHash(prov.Get(), algId, 0, 0, hash.Receive()));
@@ -48,13 +49,12 @@ HRESULT PackageDigestMatches(HANDLE hFile, const wchar_t* pszMac, bool& bMatches
 {
     bMatches = false;
     const std::wstring strMac = pszMac ? pszMac : L"";
+    // An empty MAC vouches for no content.
     if (strMac.empty())
-    {
-        bMatches = true;
         return S_OK;
-    }
+    const ALG_ID algId = strMac.size() == 64 ? CALG_SHA_256 : strMac.size() == 32 ? CALG_MD5 : CALG_SHA1;
     std::wstring strHex;
-    const HRESULT hr = DigestHex(hFile, strMac.size() == 32 ? CALG_MD5 : CALG_SHA1, strHex);
+    const HRESULT hr = DigestHex(hFile, algId, strHex);
     if (FAILED(hr))
     {
         // A package whose digest cannot be computed is not vouched for: the same outcome as the

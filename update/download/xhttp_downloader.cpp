@@ -42,6 +42,7 @@ CXHttpDownloader::CXHttpDownloader(int nMode)
       m_dwRequestFlags(0),
       m_dwThreadId(0),
       m_bEnded(false),
+      m_bKeepFile(false),
       m_dwConnectTimeout(0),
       m_dwReceiveTimeout(0),
       m_dwRetryPauseMs(1000)
@@ -205,7 +206,16 @@ HRESULT CXHttpDownloader::BeginRequest(const wchar_t* pszUrl, CDownloadMethodLog
         return E_INVALIDARG;
     }
     m_strUrl = pszUrl;
+    // What an earlier transfer kept never stands for this one's file.
+    m_hKeptFile.Reset();
     return S_OK;
+}
+
+UniqueHandle CXHttpDownloader::TakeFile()
+{
+    if (m_bBusy)
+        return UniqueHandle();
+    return std::move(m_hKeptFile);
 }
 
 HRESULT CXHttpDownloader::Download(const wchar_t* pszUrl, DWORD dwResumeOffset)

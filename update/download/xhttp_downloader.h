@@ -49,6 +49,13 @@ public:
     HRESULT AccessURL(const wchar_t* pszUrl);
     // The path Download would write for the URL, without network access (creates the folder).
     HRESULT GetDownloadPath(const wchar_t* pszUrl, wchar_t* pszBuffer, DWORD cchBuffer);
+    // Whether Download keeps the file it wrote open (for reading and writing, shared with
+    // nobody for writing or deleting) until TakeFile, so that its owner reads what was
+    // received, not what a path names later.
+    void SetKeepFile(bool bKeep) { m_bKeepFile = bKeep; }
+    // The kept file of the last Download when it succeeded; empty otherwise, and while a
+    // transfer runs.
+    UniqueHandle TakeFile();
     // The full path of the last transfer.
     HRESULT GetFilePath(wchar_t* pszBuffer, DWORD cchBuffer);
     // Seen by the transfer at its next check (before sending, while reading headers, before the
@@ -147,6 +154,8 @@ private:
 
     // Whether eMsgDownloadEnd went out: WinINet's late connection notifications stay behind it.
     bool m_bEnded;
+    bool m_bKeepFile;
+    UniqueHandle m_hKeptFile;
     DWORD m_dwConnectTimeout;
     DWORD m_dwReceiveTimeout;
     DWORD m_dwRetryPauseMs;

@@ -528,7 +528,9 @@ HRESULT CXHttpDownloader::ReadFile(bool bLengthKnown)
     }
 
     m_hFile.Reset();
-    m_hFile.Reset(::CreateFileW(m_strFullPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    m_hKeptFile.Reset();
+    m_hFile.Reset(::CreateFileW(m_strFullPath.c_str(), GENERIC_WRITE | (m_bKeepFile ? GENERIC_READ : 0),
+                                FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_hFile)
     {
@@ -616,6 +618,8 @@ HRESULT CXHttpDownloader::ReadFile(bool bLengthKnown)
         Notify(eMsgDownloadProgress, dwCount, eValueNumber);
     }
 
+    if (m_bKeepFile && !bCanceled)
+        m_hKeptFile = std::move(m_hFile);
     m_hFile.Reset();
     if (bCanceled)
     {

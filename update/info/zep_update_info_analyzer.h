@@ -39,6 +39,9 @@ public:
     // Verifies and decodes the file; S_OK, ZEP_E_INFO_FILE_INVALID or ZEP_E_INFO_HEADER_INVALID.
     HRESULT Load(const wchar_t* pszPath, const wchar_t* pszServiceId, const wchar_t* pszCategory,
                  ZepXmlParseError* pParseError);
+    // The same for bytes already in memory (the very bytes whose signature was checked).
+    HRESULT LoadBytes(const BYTE* pData, size_t cbData, const wchar_t* pszServiceId, const wchar_t* pszCategory,
+                      ZepXmlParseError* pParseError);
 
     // *pnExist = 1 when an apply condition matches (then *pnForce is its install mode), else 0.
     HRESULT Exist(const ClientFacts& facts, int* pnForce, int* pnExist);
@@ -63,6 +66,9 @@ public:
 private:
     class CLoadFailure;
 
+    void ForgetLoadErrors(ZepXmlParseError* pParseError);
+    HRESULT ParseBytes(const BYTE* pData, size_t cbData, const std::wstring& strServiceId,
+                       const std::wstring& strCategory, ZepXmlParseError* pParseError, CLoadFailure& failure);
     HRESULT LoadDocument(const std::wstring& strText, ZepXmlParseError* pParseError, CLoadFailure& failure);
     HRESULT CheckRegistryRule(const std::wstring& strKey, const std::wstring& strValue, const std::wstring& strOperator,
                               bool* pbHolds);

@@ -81,16 +81,21 @@ HRESULT SetTextProperty(IXMLDOMDocument2* pDoc, const wchar_t* pszName, const wc
 }
 }  // namespace
 
+void CZepUpdateInfoAnalyzer::ForgetLoadErrors(ZepXmlParseError* pParseError)
+{
+    m_vecLoadErrors.clear();
+    m_strLoadDiagnosis.clear();
+    if (pParseError)
+        *pParseError = ZepXmlParseError();
+}
+
 HRESULT CZepUpdateInfoAnalyzer::Load(const wchar_t* pszPath, const wchar_t* pszServiceId, const wchar_t* pszCategory,
                                      ZepXmlParseError* pParseError)
 {
     HRESULT hr = S_OK;
     CInfoMethodLog log(L"CZepUpdateInfoAnalyzer::Load", &hr);
-    m_vecLoadErrors.clear();
-    m_strLoadDiagnosis.clear();
     CLoadFailure failure(log, m_vecLoadErrors, m_strLoadDiagnosis);
-    if (pParseError)
-        *pParseError = ZepXmlParseError();
+    ForgetLoadErrors(pParseError);
 
     const std::wstring strPath = pszPath ? pszPath : L"";
     const std::wstring strServiceId = pszServiceId ? pszServiceId : L"";
@@ -156,35 +161,58 @@ HRESULT CZepUpdateInfoAnalyzer::Load(const wchar_t* pszPath, const wchar_t* pszS
         cbRead += cbChunk;
     }
     file.Reset();
+    return hr = ParseBytes(buffer.data(), cbFile, strServiceId, strCategory, pParseError, failure);
+}
 
+HRESULT CZepUpdateInfoAnalyzer::LoadBytes(const BYTE* pData, size_t cbData, const wchar_t* pszServiceId,
+                                          const wchar_t* pszCategory, ZepXmlParseError* pParseError)
+{
+    HRESULT hr = S_OK;
+    CInfoMethodLog log(L"CZepUpdateInfoAnalyzer::Load", &hr);
+    CLoadFailure failure(log, m_vecLoadErrors, m_strLoadDiagnosis);
+    ForgetLoadErrors(pParseError);
+    if (!pData || cbData == 0)
+    {
+        failure.Error(L"File:Size Zero");
+        failure.Diagnose(L"the file is empty");
+        return hr = ZEP_E_INFO_FILE_INVALID;
+    }
+    return hr = ParseBytes(pData, cbData, pszServiceId ? pszServiceId : L"", pszCategory ? pszCategory : L"",
+                           pParseError, failure);
+}
+
+HRESULT CZepUpdateInfoAnalyzer::ParseBytes(const BYTE* pData, size_t cbFile, const std::wstring& strServiceId,
+                                           const std::wstring& strCategory, ZepXmlParseError* pParseError,
+                                           CLoadFailure& failure)
+{
     size_t cbHeader = 0;
-    if (!Fmt::FindHeaderEnd(buffer.data(), cbFile, cbHeader))
+    if (!Fmt::FindHeaderEnd(pData, cbFile, cbHeader))
     {
         failure.Error(L"File:Invalid XML");
         failure.Diagnose(L"no blank line (two line feeds) ends the header; lines ending in CR LF do not count");
-        return hr = ZEP_E_INFO_FILE_INVALID;
+        return ZEP_E_INFO_FILE_INVALID;
     }
-    const BYTE* pBody = buffer.data() + cbHeader;
+    const BYTE* pBody = pData + cbHeader;
     const size_t cbBody = cbFile - cbHeader;
 
     std::wstring strHeader;
-    if (FAILED(Fmt::DecodeUtf8Strict(buffer.data(), cbHeader, strHeader)))
+    if (FAILED(Fmt::DecodeUtf8Strict(pData, cbHeader, strHeader)))
     {
         failure.Error(L"File:Charset Unknown");
         failure.Diagnose(L"the header is not valid UTF-8");
-        return hr = ZEP_E_INFO_FILE_INVALID;
+        return ZEP_E_INFO_FILE_INVALID;
     }
 
     Fmt::HeaderValues values;
     if (!Fmt::SplitHeader(strHeader, values))
     {
         failure.Diagnose(L"the header lacks one of the lines \"eaid:\", \"daid:\", \"digest:\" (in that order)");
-        return hr = ZEP_E_INFO_HEADER_INVALID;
+        return ZEP_E_INFO_HEADER_INVALID;
     }
     if (!EqualsNoCase(values.m_strEncodingId, Fmt::kEncodingPlainUtf8))
     {
         failure.Diagnose(L"unsupported encoding identifier \"" + values.m_strEncodingId + L"\" (expected ENC0001)");
-        return hr = ZEP_E_INFO_FILE_INVALID;
+        return ZEP_E_INFO_FILE_INVALID;
     }
     if (!EqualsNoCase(values.m_strDigestId, Fmt::kDigestNone))
     {
@@ -192,7 +220,7 @@ HRESULT CZepUpdateInfoAnalyzer::Load(const wchar_t* pszPath, const wchar_t* pszS
         {
             failure.Error(L"File:Header Part is Invalid");
             failure.Diagnose(L"the digest value is not hexadecimal");
-            return hr = ZEP_E_INFO_FILE_INVALID;
+            return ZEP_E_INFO_FILE_INVALID;
         }
         const ALG_ID algId = Fmt::DigestAlgorithm(values.m_strDigestId);
         std::wstring strExpected;
@@ -209,7 +237,7 @@ HRESULT CZepUpdateInfoAnalyzer::Load(const wchar_t* pszPath, const wchar_t* pszS
             else
                 failure.Diagnose(L"the digest does not match this body for service \"" + strServiceId +
                                  L"\" and category \"" + strCategory + L"\"");
-            return hr = ZEP_E_INFO_HEADER_INVALID;
+            return ZEP_E_INFO_HEADER_INVALID;
         }
     }
 
@@ -218,11 +246,10 @@ HRESULT CZepUpdateInfoAnalyzer::Load(const wchar_t* pszPath, const wchar_t* pszS
     {
         failure.Error(L"File:Charset Unknown");
         failure.Diagnose(cbBody == 0 ? L"the body is empty" : L"the body is not valid UTF-8");
-        return hr = ZEP_E_INFO_FILE_INVALID;
+        return ZEP_E_INFO_FILE_INVALID;
     }
 
-    hr = LoadDocument(strBody, pParseError, failure);
-    return hr;
+    return LoadDocument(strBody, pParseError, failure);
 }
 
 HRESULT CZepUpdateInfoAnalyzer::LoadDocument(const std::wstring& strText, ZepXmlParseError* pParseError,

@@ -2,16 +2,23 @@
 
 #include <shlobj.h>
 
+#include "common/error_macros.h"
 #include "common/folder_security.h"
 #include "common/string_util.h"
 #include "update/download/download_codes.h"
 #include "update/download/download_file_name.h"
 #include "update/info/info_log.h"
+#include "update/info/info_signature.h"
+#include "update/info/signature_serial_store.h"
+#include "update/info/trusted_update_keys.h"
+#include "update/info/zep_update_info_errors.h"
 
 namespace
 {
 const wchar_t kClientVersion[] = L"1.0";
 const size_t kMaxUrlChars = 4096;
+// Far above any information file; a larger answer is not read into memory.
+const DWORD kMaxInfoFileBytes = 64 * 1024 * 1024;
 
 std::wstring BstrText(BSTR bstr) { return bstr ? std::wstring(bstr, ::SysStringLen(bstr)) : std::wstring(); }
 
@@ -219,14 +226,17 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
         return hr = E_INVALIDARG;
     log.Trace(FormatString(L"Infomation File Path %s", strUrl.c_str()));
 
-    hr = FetchInfoFile(strAgent, strFolder, strUrl, log, m_strFilePath);
+    std::vector<BYTE> info;
+    hr = FetchFile(strAgent, strFolder, strUrl, kMaxInfoFileBytes, log, info);
+    if (FAILED(hr))
+        return hr;
+    ULONGLONG ullSerial = 0;
+    hr = CheckSignature(strAgent, strFolder, strUrl + L".sig", info, strCategory, log, ullSerial);
     if (FAILED(hr))
         return hr;
 
     ZepXmlParseError parseError;
-    hr = m_analyzer.Load(m_strFilePath.c_str(), strServiceId.c_str(), strCategory.c_str(), &parseError);
-    if (::GetFileAttributesW(m_strFilePath.c_str()) != INVALID_FILE_ATTRIBUTES)
-        ::DeleteFileW(m_strFilePath.c_str());
+    hr = m_analyzer.LoadBytes(info.data(), info.size(), strServiceId.c_str(), strCategory.c_str(), &parseError);
     if (FAILED(hr))
     {
         log.Error(L"XML load Failed");
@@ -290,33 +300,113 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
         m_newVersionInfo.m_eCheckMode = eMode;
     }
     *pResult = nExist ? 1 : 0;
+    // Only a file that was wholly accepted raises the serial an older file is refused below.
+    if (FAILED(SignatureSerialStore::Accept(strServiceId, ullSerial)))
+        log.Trace(L"The accepted signature serial cannot be stored");
     return hr = S_OK;
 }
 
-HRESULT CZepUpdateInfoManagerImpl::FetchInfoFile(const std::wstring& strAgent, const std::wstring& strFolder,
-                                                 const std::wstring& strUrl, CInfoMethodLog& log,
-                                                 std::wstring& strFilePath)
+HRESULT CZepUpdateInfoManagerImpl::FetchFile(const std::wstring& strAgent, const std::wstring& strFolder,
+                                             const std::wstring& strUrl, DWORD cbMax, CInfoMethodLog& log,
+                                             std::vector<BYTE>& bytes)
 {
-    strFilePath.clear();
+    bytes.clear();
     HRESULT hr = m_downloader.Initialize(strAgent.c_str(), nullptr, nullptr);
     if (FAILED(hr))
         return hr;
     // A folder that cannot be made is reported by the download below.
     CreateFolderForAllUsers(strFolder);
     m_downloader.SetDownloadFolder(strFolder.c_str());
+    m_downloader.SetKeepFile(true);
     hr = m_downloader.Download(strUrl.c_str(), 0);
     log.Trace(FormatString(L"Down load result hr = 0x%08X", static_cast<unsigned>(hr)));
-    if (FAILED(hr))
-    {
-        m_downloader.CloseHandles();
-        return MapDownloadResult(hr);
-    }
+    UniqueHandle file = m_downloader.TakeFile();
     m_downloader.CloseHandles();
     wchar_t szPath[MAX_PATH] = {};
-    hr = m_downloader.GetFilePath(szPath, MAX_PATH);
+    const HRESULT hrPath = m_downloader.GetFilePath(szPath, MAX_PATH);
     if (FAILED(hr))
+        return MapDownloadResult(hr);
+    // The folder is writable by every user: the bytes are read through the handle the download
+    // wrote with, which nobody else may write to, and the path is never opened again.
+    hr = ReadWholeFile(file.Get(), cbMax, bytes);
+    file.Reset();
+    if (SUCCEEDED(hrPath))
+        ::DeleteFileW(szPath);
+    if (FAILED(hr))
+    {
+        log.Error(L"File:Read Failed");
+        log.ErrorPrintf(L"- (HRESULT value=0x%08X)", static_cast<unsigned>(hr));
+        log.ErrorPrintf(L"- (url:%s)", strUrl.c_str());
+        return ZEP_E_INFO_FILE_INVALID;
+    }
+    return S_OK;
+}
+
+HRESULT CZepUpdateInfoManagerImpl::ReadWholeFile(HANDLE hFile, DWORD cbMax, std::vector<BYTE>& bytes)
+{
+    if (!hFile || hFile == INVALID_HANDLE_VALUE)
+        return E_HANDLE;
+    LARGE_INTEGER size = {};
+    if (!::GetFileSizeEx(hFile, &size))
+        return HResultFromLastError();
+    if (size.QuadPart > cbMax)
+        return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    LARGE_INTEGER start = {};
+    if (!::SetFilePointerEx(hFile, start, nullptr, FILE_BEGIN))
+        return HResultFromLastError();
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD cbRead = 0;
+    while (cbRead < bytes.size())
+    {
+        DWORD cbChunk = 0;
+        if (!::ReadFile(hFile, bytes.data() + cbRead, static_cast<DWORD>(bytes.size()) - cbRead, &cbChunk, nullptr))
+            return HResultFromLastError();
+        if (cbChunk == 0)
+            return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
+        cbRead += cbChunk;
+    }
+    return S_OK;
+}
+
+HRESULT CZepUpdateInfoManagerImpl::CheckSignature(const std::wstring& strAgent, const std::wstring& strFolder,
+                                                  const std::wstring& strSigUrl, const std::vector<BYTE>& info,
+                                                  const std::wstring& strCategory, CInfoMethodLog& log,
+                                                  ULONGLONG& ullSerial)
+{
+    ullSerial = 0;
+    std::string strSignature;
+    std::vector<BYTE> sigBytes;
+    HRESULT hr = FetchFile(strAgent, strFolder, strSigUrl, InfoSignature::kMaxSignatureFileBytes, log, sigBytes);
+    // Only an answer that there is no such file counts as a missing signature; a network
+    // failure is reported as one.
+    if (FAILED(hr) && hr != ZEP_E_INFO_NOT_FOUND)
         return hr;
-    strFilePath = szPath;
+    strSignature.assign(sigBytes.begin(), sigBytes.end());
+
+    const std::wstring strServiceId = m_bstrServiceId.ToString();
+    InfoSignature::Request request;
+    request.pInfo = &info;
+    request.pSignature = SUCCEEDED(hr) ? &strSignature : nullptr;
+    request.strService = strServiceId;
+    request.strCategory = strCategory;
+    ::GetSystemTimeAsFileTime(&request.ftNow);
+    request.ullHighestSerial = SignatureSerialStore::Highest(strServiceId);
+    request.pKeys = &TrustedUpdateKeys();
+    InfoSignature::Outcome outcome;
+    hr = InfoSignature::Check(request, outcome);
+    if (FAILED(hr))
+    {
+        log.Error(L"Signature:Cannot Verify");
+        log.ErrorPrintf(L"- (HRESULT value=0x%08X)", static_cast<unsigned>(hr));
+        return ZEP_E_INFO_HEADER_INVALID;
+    }
+    if (outcome.eVerdict != InfoSignature::EVerdict::Valid)
+    {
+        log.Error(outcome.strErrorLine.c_str());
+        log.Error(outcome.strDetailLine.c_str());
+        return ZEP_E_INFO_HEADER_INVALID;
+    }
+    ullSerial = outcome.ullSerial;
     return S_OK;
 }
 

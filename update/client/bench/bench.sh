@@ -47,7 +47,8 @@ export REPO=$repo BUILD=$build RUNS=$runs TMPDIR_BENCH=$tmp SERVER=$update_serve
   winpath() { winepath -w "$1" 2>/dev/null; }
   for s in "PA001 QXB417FW fw" "PP001 MDInfo md" "PP001 TVK tvk"; do
     set -- $s
-    run "$BUILD/bin/zepinfo.exe" publish --service "$2" --category "$1" "$(winpath "$TMPDIR_BENCH/$3.xml")" \
+    run "$BUILD/bin/zepinfo.exe" publish --service "$2" --category "$1" \
+      --key "$(winpath "$BUILD/keys/update-signing-dev.pem")" "$(winpath "$TMPDIR_BENCH/$3.xml")" \
       "$(winpath "$TMPDIR_BENCH/www")" >/dev/null
   done
   for dll in ZepBackend_Library.dll ZepGUI_Library.dll; do wine regsvr32 /s "$(winpath "$BUILD/bin/$dll")"; done

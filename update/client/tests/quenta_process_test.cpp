@@ -15,7 +15,8 @@
 #include "update/client/res/client_res_ids.h"
 #include "update/client/zep_mini_application_app.h"
 #include "update/client/tests/dialog_answerer.h"
-#include "update/info/info_file_format.h"
+#include "update/info/ecdsa_p256.h"
+#include "update/info/tests/info_test_util.h"
 #include "update/info/zep_update_info_manager_impl.h"
 #include "update/download/tests/loopback_http_server.h"
 
@@ -97,14 +98,17 @@ protected:
         DWORD dwExit = 1;
         ASSERT_TRUE(zeptest::RunProcess(L"\"" + zeptest::ExeDir() + L"zepinfo.exe\" publish --service " +
                                             Utf8ToWide(strService) + L" --category " + Utf8ToWide(strCategory) +
-                                            L" \"" + strBodyPath + L"\" \"" + strOut + L"\"",
+                                            L" --key \"" + infotest::DevKeyPath() + L"\" \"" + strBodyPath +
+                                            L"\" \"" + strOut + L"\"",
                                         60000, dwExit));
         ASSERT_EQ(0u, dwExit);
-        zeptest::SRouteBehaviour route;
-        ASSERT_TRUE(zeptest::ReadFileBytes(strOut + L"\\" + Utf8ToWide(strCategory) + L"\\" +
-                                               Utf8ToWide(strService) + L"\\info\\info.xml",
-                                           route.strBody));
+        const std::wstring strFile =
+            strOut + L"\\" + Utf8ToWide(strCategory) + L"\\" + Utf8ToWide(strService) + L"\\info\\info.xml";
+        zeptest::SRouteBehaviour route, signature;
+        ASSERT_TRUE(zeptest::ReadFileBytes(strFile, route.strBody));
+        ASSERT_TRUE(zeptest::ReadFileBytes(strFile + L".sig", signature.strBody));
         m_server.SetRoute(InfoPath(strCategory, strService), route);
+        m_server.SetRoute(InfoPath(strCategory, strService) + ".sig", signature);
     }
     static std::string InfoPath(const std::string& strCategory, const std::string& strService)
     {
@@ -141,18 +145,18 @@ protected:
         return c;
     }
 
-    // Serves a file's bytes as a package; its Package element for the information file.
+    // Serves a file's bytes as a package; its Package element (with its SHA-256) for the information file.
     std::string ServePackage(const std::string& strPath, const std::string& strBytes, const std::string& strId,
                              const std::string& strVersion)
     {
         zeptest::SRouteBehaviour route;
         route.strBody = strBytes;
         m_server.SetRoute(strPath, route);
-        std::wstring strMd5;
-        EXPECT_EQ(S_OK, InfoFileFormat::HashHex(CALG_MD5, reinterpret_cast<const BYTE*>(strBytes.data()),
-                                                strBytes.size(), strMd5));
+        EcdsaP256::Digest digest;
+        EXPECT_EQ(S_OK, EcdsaP256::Sha256(reinterpret_cast<const BYTE*>(strBytes.data()), strBytes.size(), digest));
         return "<Package ID=\"" + strId + "\" Version=\"" + strVersion + "\" URI=\"" +
-               WideToUtf8(m_server.Url(strPath)) + "\" MAC=\"" + WideToUtf8(strMd5) + "\" Size=\"" +
+               WideToUtf8(m_server.Url(strPath)) + "\" MAC=\"" +
+               WideToUtf8(EcdsaP256::HexLower(digest.data(), digest.size())) + "\" Size=\"" +
                std::to_string(strBytes.size()) + "\"/>";
     }
 

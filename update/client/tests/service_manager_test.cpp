@@ -10,6 +10,7 @@
 #include "update/client/service_status.h"
 #include "update/client/tests/fake_components.h"
 #include "update/client/zep_service_manager.h"
+#include "update/info/ecdsa_p256.h"
 #include "update/info/info_file_format.h"
 
 namespace
@@ -118,6 +119,12 @@ protected:
         std::wstring strHex;
         EXPECT_EQ(S_OK, InfoFileFormat::HashHex(CALG_MD5, reinterpret_cast<const BYTE*>(content.data()), content.size(), strHex));
         return strHex;
+    }
+    static std::wstring Sha256(const std::string& content)
+    {
+        EcdsaP256::Digest digest;
+        EXPECT_EQ(S_OK, EcdsaP256::Sha256(reinterpret_cast<const BYTE*>(content.data()), content.size(), digest));
+        return EcdsaP256::HexLower(digest.data(), digest.size());
     }
     // The package as downloaded, announced with its size and its MD5 digest.
     void WritePackage(const std::string& content, size_t cbAnnounced)
@@ -266,6 +273,13 @@ TEST_F(ServiceManagerTest, DeclinedIsStatus35WithoutAnError)
     EXPECT_TRUE(m_download.m_urls.empty());
 }
 
+enum class EMacKind
+{
+    Md5,
+    Sha256,
+    Empty,
+};
+
 struct PackageCase
 {
     const char* pszName;
@@ -274,6 +288,7 @@ struct PackageCase
     bool bUpperCase;
     HRESULT hrExpected;
     const wchar_t* pszStatus;
+    EMacKind eMac;
 };
 
 TEST_F(ServiceManagerTest, PackageChecks)
@@ -285,15 +300,31 @@ TEST_F(ServiceManagerTest, PackageChecks)
         {"digest of other content", content.size(), "MZ tiny installeR", false, ZEP_E_DIGEST_MISMATCH, L"44"},
         {"digest in upper case", content.size(), nullptr, true, ZEP_E_DIGEST_MISMATCH, L"44"},
         {"installed", content.size(), nullptr, false, S_OK, L"00"},
+        {"SHA-256 of the package", content.size(), nullptr, false, S_OK, L"00", EMacKind::Sha256},
+        {"SHA-256 of other content", content.size(), "MZ tiny installeR", false, ZEP_E_DIGEST_MISMATCH, L"44",
+         EMacKind::Sha256},
+        {"SHA-256 in upper case", content.size(), nullptr, true, ZEP_E_DIGEST_MISMATCH, L"44", EMacKind::Sha256},
+        {"no MAC: nothing vouches for the content", content.size(), nullptr, false, ZEP_E_DIGEST_MISMATCH, L"44",
+         EMacKind::Empty},
     };
     for (const PackageCase& c : kCases)
     {
         SCOPED_TRACE(c.pszName);
         m_gui.m_errors.clear();
         m_started.clear();
+        // An installed update closes the service for automatic checks and leaves its package to a
+        // later run; each case starts afresh.
+        Registry::DeleteTree(HKEY_LOCAL_MACHINE, (std::wstring(kClientKey) + L"\\TVK").c_str());
+        for (HKEY hRoot : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            Registry::DeleteTree(hRoot, ZEP_PRODUCT_KEY L"\\Auto Update Packages");
         WritePackage(content, c.cbAnnounced);
-        if (c.pszMacOf)
-            m_info.m_strMac = Md5(c.pszMacOf);
+        const std::string& macOf = c.pszMacOf ? std::string(c.pszMacOf) : content;
+        if (c.eMac == EMacKind::Md5)
+            m_info.m_strMac = Md5(macOf);
+        else if (c.eMac == EMacKind::Sha256)
+            m_info.m_strMac = Sha256(macOf);
+        else
+            m_info.m_strMac.clear();
         if (c.bUpperCase)
             CharUpperW(&m_info.m_strMac[0]);
         EXPECT_EQ(std::vector<HRESULT>{c.hrExpected}, Run(std::wstring(L"/M AUTO") + kLauncherBlock));
@@ -463,6 +494,23 @@ TEST_F(ServiceManagerTest, FirmwareUpdateOfTheSimulatedPlayer)
     EXPECT_EQ(0, m_lastCheckVersion[0]);
     EXPECT_EQ(1, m_lastCheckVersion[1]);
     EXPECT_EQ(E_INVALIDARG, m_lastCheckVersion[2]);
+}
+
+// An empty MAC vouches for no content: firmware is refused before it reaches the player, while a
+// notice, which downloads nothing, keeps its empty MAC.
+TEST_F(ServiceManagerTest, EmptyMacRefusesFirmwareButNotANotice)
+{
+    SetPlayer(1);
+    WritePackage(kImage, kImage.size());
+    m_info.m_strMac.clear();
+    EXPECT_EQ(std::vector<HRESULT>{ZEP_E_DIGEST_MISMATCH}, Run(std::wstring(L"/M MANUAL") + kPlayerBlock));
+    EXPECT_EQ(L"44", Value(L"QXB417FW\\SN0001", L"LastUpdateStatus"));
+    EXPECT_EQ(L"1.0.0.0", PlayerValue(L"Player", L"FirmwareVersion"));
+    EXPECT_EQ(0, m_gui.m_nUpdateWindows);
+
+    m_gui.m_errors.clear();
+    EXPECT_EQ(std::vector<HRESULT>{S_OK}, Run(L"/M MANUAL /C PP001 /S MDInfo /N Deck /E 0.00 /F INFO"));
+    EXPECT_TRUE(m_gui.m_errors.empty());
 }
 
 TEST_F(ServiceManagerTest, FirmwarePlayerFaults)

@@ -23,6 +23,7 @@ const ULONGLONG kResumeOverlap = 65536;
 // (64 KiB reads made the check about a tenth slower).
 const DWORD kDigestBlockSize = 1048576;
 const size_t kMd5Chars = 32;
+const size_t kSha256Chars = 64;
 
 std::wstring BstrText(BSTR bstr) { return bstr ? std::wstring(bstr, ::SysStringLen(bstr)) : std::wstring(); }
 
@@ -445,19 +446,20 @@ HRESULT CZepSoftwareDownloadManagerImpl::GetDownloadStatus(LONG* pStatus, LONG* 
     return S_OK;
 }
 
-bool CZepSoftwareDownloadManagerImpl::FileDigest(const std::wstring& strPath, bool bMd5, std::wstring& strDigest)
+bool CZepSoftwareDownloadManagerImpl::FileDigest(const std::wstring& strPath, ALG_ID algId, std::wstring& strDigest)
 {
     strDigest.clear();
     UniqueHandle hFile(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!hFile)
         return false;
+    // SHA-256 needs the AES provider; it does MD5 and SHA-1 as well.
     UniqueCryptProv hProv;
-    if (!::CryptAcquireContextW(hProv.Receive(), nullptr, nullptr, PROV_RSA_FULL,
+    if (!::CryptAcquireContextW(hProv.Receive(), nullptr, nullptr, PROV_RSA_AES,
                                 CRYPT_VERIFYCONTEXT | CRYPT_MACHINE_KEYSET))
         return false;
     UniqueCryptHash hHash;
-    if (!::CryptCreateHash(hProv.Get(), bMd5 ? CALG_MD5 : CALG_SHA1, 0, 0, hHash.Receive()))
+    if (!::CryptCreateHash(hProv.Get(), algId, 0, 0, hHash.Receive()))
         return false;
     std::vector<BYTE> block(kDigestBlockSize);
     for (;;)
@@ -470,7 +472,7 @@ bool CZepSoftwareDownloadManagerImpl::FileDigest(const std::wstring& strPath, bo
         if (!::CryptHashData(hHash.Get(), block.data(), cbRead, 0))
             return false;
     }
-    BYTE digest[20] = {};
+    BYTE digest[32] = {};
     DWORD cbDigest = sizeof(digest);
     if (!::CryptGetHashParam(hHash.Get(), HP_HASHVAL, digest, &cbDigest, 0))
         return false;
@@ -489,12 +491,10 @@ HRESULT CZepSoftwareDownloadManagerImpl::CheckDownloadedFile(BSTR bstrMac, LONG*
     if (!pResult)
         return E_POINTER;
     *pResult = 0;
+    // An empty MAC vouches for no content: nothing matches it.
     const std::wstring strMac = BstrText(bstrMac);
     if (strMac.empty())
-    {
-        *pResult = 1;
         return S_OK;
-    }
     std::wstring strPath;
     {
         CXLock lock(m_cs);
@@ -504,7 +504,8 @@ HRESULT CZepSoftwareDownloadManagerImpl::CheckDownloadedFile(BSTR bstrMac, LONG*
     if (dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return S_OK;
     std::wstring strDigest;
-    if (FileDigest(strPath, strMac.size() == kMd5Chars, strDigest) && strDigest == strMac)
+    const ALG_ID algId = strMac.size() == kSha256Chars ? CALG_SHA_256 : strMac.size() == kMd5Chars ? CALG_MD5 : CALG_SHA1;
+    if (FileDigest(strPath, algId, strDigest) && strDigest == strMac)
         *pResult = 1;
     return S_OK;
 }

@@ -61,7 +61,7 @@ public:
     // Received of total as a whole percentage, truncated; 0 while the total is unknown.
     static LONG Percentage(DWORD dwReceived, DWORD dwTotal) noexcept;
     // Lowercase hexadecimal MD5 (bMd5) or SHA-1 of a file; false when it cannot be read or hashed.
-    static bool FileDigest(const std::wstring& strPath, bool bMd5, std::wstring& strDigest);
+    static bool FileDigest(const std::wstring& strPath, ALG_ID algId, std::wstring& strDigest);
 
 private:
     struct SWorkerStart;

@@ -1,8 +1,11 @@
 #include "update/info/tests/info_test_util.h"
 
+#include <gtest/gtest.h>
+
 #include "common/string_util.h"
 #include "common/testing/zeptest.h"
 #include "update/info/info_file_format.h"
+#include "update/info/tool/update_signing_key.h"
 
 namespace infotest
 {
@@ -31,5 +34,27 @@ std::wstring WriteTempFile(const std::wstring& strName, const std::string& strBy
 std::string Unsigned(const std::string& strBody)
 {
     return MakeFile("HAS0001", "", strBody);
+}
+
+std::wstring DevKeyPath()
+{
+    return zeptest::ExeDir() + L"..\\keys\\update-signing-dev.pem";
+}
+
+std::string SignatureFor(const std::string& strInfo, const std::wstring& strService, const std::wstring& strCategory,
+                         ULONGLONG ullSerial, const std::wstring& strExpires)
+{
+    static CUpdateSigningKey key;
+    static const bool bLoaded = [] {
+        std::wstring strProblem;
+        const bool b = key.LoadPemFile(DevKeyPath(), strProblem);
+        EXPECT_TRUE(b) << WideToUtf8(strProblem);
+        return b;
+    }();
+    std::string strText;
+    if (bLoaded)
+        EXPECT_EQ(S_OK, key.SignatureFile(std::vector<BYTE>(strInfo.begin(), strInfo.end()), strCategory, strService,
+                                          ullSerial, strExpires, strText));
+    return strText;
 }
 }  // namespace infotest

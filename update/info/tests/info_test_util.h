@@ -17,4 +17,10 @@ std::string MakeSignedFile(const std::string& strBody, const std::wstring& strSe
 std::wstring WriteTempFile(const std::wstring& strName, const std::string& strBytes);
 // An unsigned ("HAS0001") file made from the body.
 std::string Unsigned(const std::string& strBody);
+
+// The build's development signing key, which the client built beside the tests trusts.
+std::wstring DevKeyPath();
+// The info.xml.sig the development key makes for the exact bytes of an information file.
+std::string SignatureFor(const std::string& strInfo, const std::wstring& strService, const std::wstring& strCategory,
+                         ULONGLONG ullSerial = 1000, const std::wstring& strExpires = L"2099-12-31T00:00:00Z");
 }  // namespace infotest

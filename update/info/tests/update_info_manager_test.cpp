@@ -10,11 +10,15 @@
 
 #include "common/com_init.h"
 #include "common/scoped_bstr.h"
+#include "common/registry.h"
 #include "common/string_util.h"
 #include "common/testing/zeptest.h"
 #include "update/download/tests/loopback_http_server.h"
 #include "update/info/service_id_list.h"
+#include "update/info/signature_serial_store.h"
 #include "update/info/tests/info_test_util.h"
+#include "update/info/tool/update_signing_key.h"
+#include "update/info/zep_backend_log.h"
 #include "update/info/zep_update_info_errors.h"
 #include "update/info/zep_update_info_manager.h"
 #include "update/info/zep_update_info_manager_impl.h"
@@ -49,8 +53,9 @@ std::string Publish(const std::string& strBody, const std::string& strService)
     EXPECT_TRUE(zeptest::WriteFileBytes(strBodyPath, strBody.data(), strBody.size()));
     DWORD dwExit = 1;
     EXPECT_TRUE(zeptest::RunProcess(L"\"" + zeptest::ExeDir() + L"zepinfo.exe\" publish --service " +
-                                        Utf8ToWide(strService) + L" --category " + Utf8ToWide(kCategory) + L" \"" +
-                                        strBodyPath + L"\" \"" + strOut + L"\"",
+                                        Utf8ToWide(strService) + L" --category " + Utf8ToWide(kCategory) +
+                                        L" --key \"" + infotest::DevKeyPath() + L"\" \"" + strBodyPath + L"\" \"" +
+                                        strOut + L"\"",
                                     60000, dwExit));
     EXPECT_EQ(0u, dwExit);
     std::string file;
@@ -147,12 +152,33 @@ protected:
     {
         return std::string("/base/") + kCategory + "/" + strService + "/info/info.xml";
     }
+    // Serves the file with a signature the client accepts for the service.
     void Serve(const std::string& strService, const std::string& strFile, int nStatus = 200)
+    {
+        ServePair(strService, strFile, infotest::SignatureFor(strFile, Utf8ToWide(strService), Utf8ToWide(kCategory)),
+                  nStatus);
+    }
+    // pszSignature null: there is no .sig on the server.
+    void ServePair(const std::string& strService, const std::string& strFile, const std::string* pSignature,
+                   int nStatus = 200)
     {
         zeptest::SRouteBehaviour route;
         route.nStatus = nStatus;
         route.strBody = strFile;
         m_server.SetRoute(InfoPath(strService), route);
+        if (pSignature)
+        {
+            zeptest::SRouteBehaviour signature;
+            signature.strBody = *pSignature;
+            m_server.SetRoute(InfoPath(strService) + ".sig", signature);
+        }
+        else
+            m_server.SetRoute(InfoPath(strService) + ".sig", zeptest::SRouteBehaviour{404});
+    }
+    void ServePair(const std::string& strService, const std::string& strFile, const std::string& strSignature,
+                   int nStatus = 200)
+    {
+        ServePair(strService, strFile, &strSignature, nStatus);
     }
     HRESULT Check(const std::wstring& strService, long* plResult, const wchar_t* pszVersion = L"2.0")
     {
@@ -182,10 +208,13 @@ TEST_F(UpdateInfoManager, UpdateComesBackWithItsDetails)
     ASSERT_EQ(S_OK, Check(L"vm-q3-fw", &lResult));
     EXPECT_EQ(1, lResult);
 
+    // The signature right after the file, with the same user-agent.
     const auto requests = m_server.Requests();
-    ASSERT_EQ(1u, requests.size());
+    ASSERT_EQ(2u, requests.size());
     EXPECT_EQ(InfoPath("vm-q3-fw"), requests[0].strPath);
-    EXPECT_EQ("1.0#VM-Q3#2.0#Last_OK#", requests[0].Header("user-agent"));
+    EXPECT_EQ(InfoPath("vm-q3-fw") + ".sig", requests[1].strPath);
+    for (const auto& request : requests)
+        EXPECT_EQ("1.0#VM-Q3#2.0#Last_OK#", request.Header("user-agent"));
     EXPECT_TRUE(IsFolder(m_strData + L"\\vm-q3-fw"));
     EXPECT_EQ(0u, CountFiles(m_strData + L"\\vm-q3-fw")) << "the downloaded file is deleted after loading";
 
@@ -403,6 +432,7 @@ TEST_F(UpdateInfoManager, SecondProcessCheckingTheSameServiceIsRefused)
     slow.strBody = Publish(Body(kSoftwareRule), "vm-q3-fw");
     slow.dwDripMs = 100;
     slow.nDripBytes = 32;
+    Serve("vm-q3-fw", slow.strBody);
     m_server.SetRoute(InfoPath("vm-q3-fw"), slow);
 
     UniqueHandle helper;
@@ -578,4 +608,153 @@ TEST_F(UpdateInfoManager, CheckVersionSubscriberDecidesFirmwareRules)
     container.Reset();
     manager.Reset();
     EXPECT_EQ(1u, sink.m_cRef) << "the component let go of its subscriber";
+}
+
+namespace
+{
+// What the client has written to its error log since the object was made. The log is trimmed
+// from its front when it grows, so the start is a marker line, not an offset.
+class CErrorLogTail
+{
+public:
+    CErrorLogTail() : m_strPath(ZepBackendLibraryLog().GetErrorLogPath())
+    {
+        static int s_nMarker = 0;
+        m_strMarker = "error log tail " + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++s_nMarker);
+        ZepBackendLibraryLog().WriteError(Utf8ToWide(m_strMarker).c_str());
+    }
+    std::string Text() const
+    {
+        std::string str;
+        zeptest::ReadFileBytes(m_strPath, str);
+        const size_t pos = str.rfind(m_strMarker);
+        return pos == std::string::npos ? std::string() : str.substr(pos + m_strMarker.size());
+    }
+
+private:
+    std::wstring m_strPath;
+    std::string m_strMarker;
+};
+
+std::string CrLf(const std::string& str)
+{
+    std::string strOut;
+    for (char ch : str)
+        strOut += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    return strOut;
+}
+
+std::string Replaced(std::string str, const std::string& strFrom, const std::string& strTo)
+{
+    const size_t pos = str.find(strFrom);
+    EXPECT_NE(std::string::npos, pos) << strFrom;
+    return pos == std::string::npos ? str : str.replace(pos, strFrom.size(), strTo);
+}
+}  // namespace
+
+// Each way a file and its signature can fail to vouch for each other is refused as a bad digest,
+// and the error log says which.
+TEST_F(UpdateInfoManager, SignatureDecidesWhetherTheFileIsTrusted)
+{
+    const std::wstring strService = L"vm-q3-fw", strCategory = Utf8ToWide(kCategory);
+    const std::string strBody = Body(kSoftwareRule);
+    const std::string strFile = infotest::MakeSignedFile(strBody, strService, strCategory);
+    const std::string strSig = infotest::SignatureFor(strFile, strService, strCategory);
+
+    // The same body with one byte changed, its own digest made anew as anybody can.
+    const std::string strChanged =
+        infotest::MakeSignedFile(Replaced(strBody, "Version=\"2.1\"", "Version=\"2.2\""), strService, strCategory);
+    std::string strFlipped = strFile;
+    strFlipped.back() ^= 0x01;
+
+    CUpdateSigningKey stranger;
+    ASSERT_EQ(S_OK, stranger.Generate());
+    std::string strStrangerSig;
+    ASSERT_EQ(S_OK, stranger.SignatureFile(std::vector<BYTE>(strFile.begin(), strFile.end()), strCategory, strService,
+                                           1000, L"2099-12-31T00:00:00Z", strStrangerSig));
+
+    const std::string strOtherService = infotest::MakeSignedFile(strBody, L"vm-q1-fw", strCategory);
+    const std::string strOtherCategory = infotest::MakeSignedFile(strBody, strService, L"Other");
+    // A signature over "velomar-update-info-v1 ..." that is not what the client rebuilds.
+    const std::string strGarbage = "key: 0123456789abcdef\nserial: 1\nexpires: 2099-01-01T00:00:00Z\nsignature: AAAA\n";
+
+    const struct
+    {
+        const char* pszCase;
+        std::string strInfo;
+        bool bSigned;
+        std::string strSignature;
+        const char* pszErrorLine;  // null: accepted
+    } kCases[] = {
+        {"valid", strFile, true, strSig, nullptr},
+        {"body changed by one byte", strChanged, true, strSig, "Signature:Bad Signature"},
+        {"last byte flipped", strFlipped, true, strSig, "Signature:"},
+        {"signed by a key not in the list", strFile, true, strStrangerSig, "Signature:Unknown Key"},
+        {"no .sig", strFile, false, "", "Signature:Missing"},
+        {"empty .sig", strFile, true, "", "Signature:Invalid Format"},
+        {"garbage .sig", strFile, true, "\x01\x02 not a signature \xFF", "Signature:Invalid Format"},
+        {"signature that is not DER", strFile, true, strGarbage, "Signature:Invalid Format"},
+        {"an unknown line", strFile, true, strSig + "comment: hello\n", "Signature:Invalid Format"},
+        {"a line twice", strFile, true, strSig + strSig.substr(0, strSig.find('\n') + 1), "Signature:Invalid Format"},
+        {"CR LF line ends", strFile, true, CrLf(strSig), nullptr},
+        {"replayed from another service", strOtherService,
+         true, infotest::SignatureFor(strOtherService, L"vm-q1-fw", strCategory), "Signature:Wrong Service or Category"},
+        {"replayed from another category", strOtherCategory,
+         true, infotest::SignatureFor(strOtherCategory, strService, L"Other"), "Signature:Wrong Service or Category"},
+        {"expired", strFile, true, infotest::SignatureFor(strFile, strService, strCategory, 1000, L"2001-01-01T00:00:00Z"),
+         "Signature:Expired"},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszCase);
+        ServePair("vm-q3-fw", c.strInfo, c.bSigned ? &c.strSignature : nullptr);
+        CErrorLogTail errors;
+        long lResult = -1;
+        const HRESULT hr = Check(strService, &lResult);
+        EXPECT_EQ(c.pszErrorLine ? ZEP_E_INFO_HEADER_INVALID : S_OK, hr);
+        EXPECT_EQ(c.pszErrorLine ? 0 : 1, lResult);
+        if (c.pszErrorLine)
+            EXPECT_NE(std::string::npos, errors.Text().find(c.pszErrorLine)) << errors.Text();
+        EXPECT_EQ(0u, CountFiles(m_strData + L"\\vm-q3-fw")) << "nothing stays behind";
+        EXPECT_EQ(S_OK, m_manager->Terminate());
+        Registry::DeleteTree(HKEY_LOCAL_MACHINE, SignatureSerialStore::ServiceKey(strService).c_str());
+    }
+}
+
+// A machine never goes back to an older file of a service: a serial lower than the highest it
+// accepted is refused, the same one is not, and only a file accepted in full raises it.
+TEST_F(UpdateInfoManager, SerialNeverGoesBack)
+{
+    const std::wstring strService = L"vm-q3-fw", strCategory = Utf8ToWide(kCategory);
+    const std::string strFile = infotest::MakeSignedFile(Body(kSoftwareRule), strService, strCategory);
+    const std::string strBroken = infotest::MakeSignedFile("<InformationFile", strService, strCategory);
+    const struct
+    {
+        const char* pszCase;
+        std::string strInfo;
+        ULONGLONG ullSerial;
+        HRESULT hrExpected;
+        ULONGLONG ullStoredAfter;
+    } kSteps[] = {
+        {"first file", strFile, 2000, S_OK, 2000},
+        {"lower serial", strFile, 1999, ZEP_E_INFO_HEADER_INVALID, 2000},
+        {"same serial", strFile, 2000, S_OK, 2000},
+        {"higher serial, but the file does not load", strBroken, 3000, ZEP_E_INFO_FILE_INVALID, 2000},
+        {"higher serial", strFile, 2001, S_OK, 2001},
+        {"the one before", strFile, 2000, ZEP_E_INFO_HEADER_INVALID, 2001},
+    };
+    for (const auto& step : kSteps)
+    {
+        SCOPED_TRACE(step.pszCase);
+        ServePair("vm-q3-fw", step.strInfo, infotest::SignatureFor(step.strInfo, strService, strCategory, step.ullSerial));
+        CErrorLogTail errors;
+        long lResult = -1;
+        EXPECT_EQ(step.hrExpected, Check(strService, &lResult));
+        EXPECT_EQ(step.ullStoredAfter, SignatureSerialStore::Highest(strService));
+        if (step.hrExpected == ZEP_E_INFO_HEADER_INVALID)
+            EXPECT_NE(std::string::npos, errors.Text().find("Signature:Serial Lower Than Accepted")) << errors.Text();
+        EXPECT_EQ(S_OK, m_manager->Terminate());
+    }
+    // Kept per service: another service starts from nothing.
+    EXPECT_EQ(0u, SignatureSerialStore::Highest(L"vm-q1-fw"));
 }

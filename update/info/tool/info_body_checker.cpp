@@ -238,12 +238,30 @@ HRESULT CInfoBodyChecker::CheckDistributions(IXMLDOMNode* pCondition, const std:
         for (const wchar_t* pszName : {L"ID", L"Version", L"URI", L"MAC"})
             if (FAILED(hr = Require(package.Get(), pszName, strPkgWhere, strValue)))
                 return hr;
+        if (hr == S_OK)
+            CheckMac(strValue, strPkgWhere);
         if (FAILED(hr = Require(package.Get(), L"Size", strPkgWhere, strValue)))
             return hr;
         if (hr == S_OK && !IsDecimal(strValue))
             Error(strPkgWhere, L"Size \"" + strValue + L"\" is not a size in bytes (decimal digits, below 4 GiB)");
     }
     return S_OK;
+}
+
+void CInfoBodyChecker::CheckMac(const std::wstring& strMac, const std::wstring& strWhere)
+{
+    if (strMac.empty())
+    {
+        Warning(strWhere, L"MAC is empty: clients refuse the package unless the service is a notice (INFO)");
+        return;
+    }
+    const bool bLowerHex = strMac.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
+    if (!bLowerHex || (strMac.size() != 32 && strMac.size() != 40 && strMac.size() != 64))
+        Warning(strWhere, L"MAC \"" + strMac + L"\" is not a lower-case SHA-256 (64 digits), SHA-1 (40) or MD5 (32) "
+                          L"digest: no download matches it");
+    else if (strMac.size() != 64)
+        Warning(strWhere, FormatString(L"MAC is %s; write SHA-256 (64 digits, sha256sum) for new packages",
+                                       strMac.size() == 32 ? L"MD5" : L"SHA-1"));
 }
 
 HRESULT CInfoBodyChecker::CheckControlConditions(IXMLDOMNode* pRoot)

@@ -27,6 +27,8 @@ private:
     HRESULT CheckRule(IXMLDOMNode* pRule, const std::wstring& strWhere);
     HRESULT CheckDescriptions(IXMLDOMNode* pCondition, const std::wstring& strWhere);
     HRESULT CheckDistributions(IXMLDOMNode* pCondition, const std::wstring& strWhere);
+    // Warns of a package MAC no download matches, or one weaker than SHA-256.
+    void CheckMac(const std::wstring& strMac, const std::wstring& strWhere);
     HRESULT CheckControlConditions(IXMLDOMNode* pRoot);
     HRESULT CheckExtensions(IXMLDOMNode* pRoot);
     // Reports a missing attribute as an error; S_FALSE when it is missing.

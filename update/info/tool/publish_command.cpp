@@ -9,7 +9,10 @@
 #include "update/info/info_file_format.h"
 #include "update/info/tool/command_line.h"
 #include "update/info/tool/console.h"
+#include "update/info/info_signature.h"
 #include "update/info/tool/info_body_checker.h"
+#include "update/info/tool/signing_options.h"
+#include "update/info/tool/update_signing_key.h"
 #include "update/info/tool/zepinfo_commands.h"
 
 namespace
@@ -70,7 +73,8 @@ std::wstring TempFolder()
 void PrintPublishHelp()
 {
     ConsoleOut(
-        L"Usage: zepinfo publish --service S --category C [--digest sha1|md5|none] BODY.xml OUTROOT\n"
+        L"Usage: zepinfo publish --service S --category C --key KEY.pem [--serial N] [--expires DATE]\n"
+        L"                       [--digest sha1|md5|none] BODY.xml OUTROOT\n"
         L"\n"
         L"Publishes the update information body BODY.xml for service S in category C:\n"
         L"  1. checks that the body is UTF-8, well-formed XML without a DOCTYPE, and that every\n"
@@ -78,14 +82,21 @@ void PrintPublishHelp()
         L"     exit code is 2 and nothing is written);\n"
         L"  2. writes OUTROOT\\C\\S\\info\\info.xml: the header lines (eaid, daid, digest), a blank\n"
         L"     line, then the body bytes unchanged;\n"
-        L"  3. loads the written file with the client's own loader, as a player would.\n"
+        L"  3. signs the exact bytes of info.xml with KEY.pem and writes the signature beside it,\n"
+        L"     OUTROOT\\C\\S\\info\\info.xml.sig (the client refuses a file without one);\n"
+        L"  4. checks the signature and loads the written file with the client's own code.\n"
         L"Upload OUTROOT's content to the update server's base URL: the client fetches\n"
         L"<base URL>C/S/info/info.xml.\n"
         L"\n"
         L"Options:\n"
         L"  --service S     service identifier (also salts the digest)\n"
         L"  --category C    service category (also salts the digest)\n"
-        L"  --digest D      sha1 (default, HAS0003), md5 (HAS0002) or none (HAS0001)\n"
+        L"  --key KEY.pem   ECDSA P-256 private key, PKCS#8 PEM (zepinfo keygen, openssl genpkey)\n"
+        L"  --serial N      1 .. 9223372036854775807; clients refuse a serial lower than the\n"
+        L"                  highest they accepted for S (default: seconds since 1970)\n"
+        L"  --expires DATE  YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ (UTC); clients refuse the file\n"
+        L"                  from then on (default: 30 days from now)\n"
+        L"  --digest D      header digest: sha1 (default, HAS0003), md5 (HAS0002) or none (HAS0001)\n"
         L"\n"
         L"Exit code: 0 published, 1 usage error, 2 body rejected, 3 output not written or not\n"
         L"verified.\n");
@@ -93,7 +104,7 @@ void PrintPublishHelp()
 
 int RunPublish(int argc, wchar_t** argv)
 {
-    CCommandLine cmd({L"service", L"category", L"digest"}, {L"help"});
+    CCommandLine cmd({L"service", L"category", L"digest", L"key", L"serial", L"expires"}, {L"help"});
     const ECommandStart start =
         StartCommand(L"publish", cmd, argc, argv, PrintPublishHelp,
                      [](const CCommandLine& c) { return c.Positionals().size() == 2; }, L"needs BODY.xml and OUTROOT");
@@ -116,6 +127,9 @@ int RunPublish(int argc, wchar_t** argv)
         ConsoleErr(L"zepinfo publish: --digest must be sha1, md5 or none\n");
         return ePublishUsage;
     }
+    SigningOptions signing;
+    if (!ReadSigningOptions(L"publish", cmd, signing))
+        return ePublishUsage;
     const std::wstring strBodyPath = cmd.Positionals()[0];
     const std::wstring strOutRoot = FullPath(cmd.Positionals()[1]);
 
@@ -202,26 +216,61 @@ int RunPublish(int argc, wchar_t** argv)
         return ePublishOutputFailed;
     }
     const std::wstring strTarget = strFolder + L"\\info.xml";
-    const std::wstring strPartial = strTarget + L".partial";
-    if (!WriteWholeFile(strPartial, InfoFileFormat::BuildHeader(strDigestId, strDigest) + body, dwError) ||
-        !::MoveFileExW(strPartial.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    const std::string strInfo = InfoFileFormat::BuildHeader(strDigestId, strDigest) + body;
+    std::string strSignature;
+    hr = signing.key.SignatureFile(std::vector<BYTE>(strInfo.begin(), strInfo.end()), strCategory, strService,
+                                   signing.ullSerial, signing.strExpires, strSignature);
+    if (FAILED(hr))
     {
-        if (dwError == 0)
-            dwError = ::GetLastError();
-        ::DeleteFileW(strPartial.c_str());
-        ConsoleErrPrintf(L"zepinfo publish: cannot write %s: %s\n", strTarget.c_str(), SystemMessage(dwError).c_str());
+        ConsoleErrPrintf(L"zepinfo publish: signing failed: 0x%08X %s\n", static_cast<unsigned>(hr),
+                         ResultText(hr).c_str());
         return ePublishOutputFailed;
     }
+    // A client that fetches between the two moves gets a pair that does not verify and refuses
+    // it; its next check finds both in place.
+    const std::pair<std::wstring, const std::string*> files[] = {{strTarget + L".sig", &strSignature},
+                                                                 {strTarget, &strInfo}};
+    for (const auto& file : files)
+    {
+        const std::wstring strPartial = file.first + L".partial";
+        dwError = 0;
+        if (!WriteWholeFile(strPartial, *file.second, dwError) ||
+            !::MoveFileExW(strPartial.c_str(), file.first.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        {
+            if (dwError == 0)
+                dwError = ::GetLastError();
+            ::DeleteFileW(strPartial.c_str());
+            ConsoleErrPrintf(L"zepinfo publish: cannot write %s: %s\n", file.first.c_str(),
+                             SystemMessage(dwError).c_str());
+            return ePublishOutputFailed;
+        }
+    }
 
-    // Step 3: what a player will do with it.
+    // Step 4: what a player will do with it.
+    const std::wstring strSignatureReport = CheckPublishedSignature(signing.key, strInfo, strSignature, strService,
+                                                                    strCategory);
+    if (!strSignatureReport.empty())
+    {
+        ConsoleErr(L"zepinfo publish: the written signature does not verify: " + strSignatureReport + L"; removed.\n");
+        ::DeleteFileW(strTarget.c_str());
+        ::DeleteFileW((strTarget + L".sig").c_str());
+        return ePublishOutputFailed;
+    }
     hr = analyzer.Load(strTarget.c_str(), strService.c_str(), strCategory.c_str(), &parseError);
     if (FAILED(hr))
     {
         ConsoleErr(L"zepinfo publish: the written file does not load; removed.\n");
         PrintLoadResult(analyzer, hr, parseError);
         ::DeleteFileW(strTarget.c_str());
+        ::DeleteFileW((strTarget + L".sig").c_str());
         return ePublishOutputFailed;
     }
+    std::wstring strKeyId;
+    EcdsaP256::KeyId(signing.key.PublicPoint(), strKeyId);
+    ConsoleOutPrintf(L"Signed %s.sig\n  key %s, serial %s, expires %s\n", strTarget.c_str(), strKeyId.c_str(),
+                     std::to_wstring(signing.ullSerial).c_str(), signing.strExpires.c_str());
+    if (!IsTrustedKey(signing.key.PublicPoint()))
+        ConsoleOut(L"  warning: this build's client does not trust this key; clients built with it refuse the file\n");
     ConsoleOutPrintf(L"Published %s\n  service %s, category %s, digest %s%s%s\n  verified with the client's loader: OK\n",
                      strTarget.c_str(), strService.c_str(), strCategory.c_str(), strDigestId.c_str(),
                      strDigest.empty() ? L"" : L" ", strDigest.c_str());

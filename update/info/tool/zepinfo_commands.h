@@ -10,10 +10,12 @@
 int RunPublish(int argc, wchar_t** argv);
 int RunVerify(int argc, wchar_t** argv);
 int RunEvaluate(int argc, wchar_t** argv);
+int RunKeygen(int argc, wchar_t** argv);
 
 void PrintPublishHelp();
 void PrintVerifyHelp();
 void PrintEvaluateHelp();
+void PrintKeygenHelp();
 
 // How the start every command shares ended: go on, or end now.
 enum class ECommandStart

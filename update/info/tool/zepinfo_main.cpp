@@ -13,8 +13,10 @@ void PrintHelp()
     ConsoleOut(
         L"zepinfo - update information files for the update server\n"
         L"\n"
-        L"  zepinfo publish  --service S --category C [--digest sha1|md5|none] BODY.xml OUTROOT\n"
-        L"  zepinfo verify   --service S --category C FILE\n"
+        L"  zepinfo keygen   KEY.pem\n"
+        L"  zepinfo publish  --service S --category C --key KEY.pem [--serial N] [--expires DATE]\n"
+        L"                   [--digest sha1|md5|none] BODY.xml OUTROOT\n"
+        L"  zepinfo verify   --service S --category C [--accepted-serial N] FILE\n"
         L"  zepinfo evaluate --service S --category C [--model M --current-version V ...] FILE\n"
         L"\n"
         L"  zepinfo COMMAND --help   shows the options of a command.\n");
@@ -37,6 +39,8 @@ int wmain(int argc, wchar_t** argv)
             return RunVerify(argc, argv);
         if (strCommand == L"evaluate")
             return RunEvaluate(argc, argv);
+        if (strCommand == L"keygen")
+            return RunKeygen(argc, argv);
         if (strCommand == L"--help" || strCommand == L"-h" || strCommand == L"help" || strCommand == L"/?")
         {
             PrintHelp();

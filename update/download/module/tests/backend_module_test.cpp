@@ -401,9 +401,9 @@ TEST_F(BackendModule, DownloadManagerOfTheLibraryAnswers)
     EXPECT_EQ(S_FALSE, manager->AbortDownloading(nullptr));
     CScopedBstr bstrPath, bstrEmpty(L"");
     EXPECT_EQ(E_FAIL, manager->GetDownloadedFilePath(nullptr, bstrPath.Receive()));
-    LONG lMatch = 0;
+    LONG lMatch = -1;
     EXPECT_EQ(S_OK, manager->CheckDownloadedFile(bstrEmpty, &lMatch));
-    EXPECT_EQ(1, lMatch);
+    EXPECT_EQ(0, lMatch);
     manager.Reset();
     EXPECT_EQ(S_OK, m_library.CanUnloadNow());
 }

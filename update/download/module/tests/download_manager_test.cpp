@@ -267,9 +267,9 @@ TEST_F(DownloadManager, IdleStateAnswers)
     EXPECT_EQ(nullptr, bstrPath.Get());
     CScopedBstr bstrAny(L"x");
     EXPECT_EQ(E_FAIL, m_manager->RemoveDownloadedFile(nullptr, bstrAny));
-    // Nothing to check against: an empty MAC still passes, any other does not.
-    EXPECT_EQ(1, Check(L""));
-    EXPECT_EQ(1, Check(nullptr));
+    // Nothing downloaded matches anything, an empty MAC included.
+    EXPECT_EQ(0, Check(L""));
+    EXPECT_EQ(0, Check(nullptr));
     EXPECT_EQ(0, Check(L"900150983cd24fb0d6963f7d28e17f72"));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(m_strRoot.c_str()));
 }
@@ -332,7 +332,7 @@ TEST_F(DownloadManager, DownloadsWithEventsAndPercentages)
     EXPECT_GE(received.size(), 2u) << "the drip should give more than one step";
 }
 
-// A 3-byte package: both digests, the case of the MAC, removal of the file and its folder.
+// A 3-byte package: the three digests, the case of the MAC, removal of the file and its folder.
 TEST_F(DownloadManager, VerifiesAndRemovesTheDownloadedFile)
 {
     SRouteBehaviour route;
@@ -356,7 +356,10 @@ TEST_F(DownloadManager, VerifiesAndRemovesTheDownloadedFile)
         {L"a9993e364706816aba3e25717850c26c9cd0d89e", 0},  // wrong digest
         {L"900150983cd24fb0d6963f7d28e17f7", 0},           // 31 characters: SHA-1, no match
         {L"a9993e364706816aba3e25717850c26c9cd0d89d0", 0},
-        {L"", 1},
+        {L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", 1},  // SHA-256
+        {L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ae", 0},
+        {L"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", 0},
+        {L"", 0},  // vouches for nothing
     };
     for (const auto& c : kMacs)
         EXPECT_EQ(c.lExpected, Check(c.pszMac)) << c.pszMac;
