@@ -125,6 +125,23 @@ private:
     UniqueMappedView m_view;
 };
 
+// A check for the VM-Q3 player at the given version, as the update client asks: through the
+// implementation or through the component.
+template <class TManager>
+HRESULT CheckVmQ3(TManager& manager, const std::wstring& strService, LONG* plResult, const wchar_t* pszVersion = L"2.0",
+                  const wchar_t* pszLastStatus = nullptr)
+{
+    CScopedBstr bstrService(strService), bstrModel(L"VM-Q3"), bstrCategory(Utf8ToWide(kCategory)),
+        bstrVersion(pszVersion), bstrStatus(pszLastStatus);
+    ZEP_CURRENT_VERSION_INFO current = {};
+    current.m_bstrModel = bstrModel;
+    current.m_bstrCategory = bstrCategory;
+    current.m_bstrCurrentVersion = bstrVersion;
+    current.m_bstrLastUpdateStatus = bstrStatus;
+    *plResult = -1;
+    return manager.CheckWhetherUpdateExists(bstrService, &current, plResult);
+}
+
 class UpdateInfoManager : public ::testing::Test
 {
 protected:
@@ -159,15 +176,7 @@ protected:
     }
     HRESULT Check(const std::wstring& strService, long* plResult, const wchar_t* pszVersion = L"2.0")
     {
-        CScopedBstr bstrService(strService), bstrModel(L"VM-Q3"), bstrCategory(Utf8ToWide(kCategory)),
-            bstrVersion(pszVersion), bstrStatus(L"Last OK");
-        ZEP_CURRENT_VERSION_INFO current = {};
-        current.m_bstrModel = bstrModel;
-        current.m_bstrCategory = bstrCategory;
-        current.m_bstrCurrentVersion = bstrVersion;
-        current.m_bstrLastUpdateStatus = bstrStatus;
-        *plResult = -1;
-        return m_manager->CheckWhetherUpdateExists(bstrService, &current, plResult);
+        return CheckVmQ3(*m_manager, strService, plResult, pszVersion, L"Last OK");
     }
 
     // The component as clients create it, with this test's data folder and server.
@@ -179,6 +188,15 @@ protected:
         ASSERT_EQ(S_OK, hr);
         CScopedBstr bstrBase(BaseUrl());
         ASSERT_EQ(S_OK, manager->SetBaseURL(bstrBase));
+    }
+    // Connects pSink to the component's CheckVersion event; Unadvise(dwCookie) on point ends it.
+    static void Advise(IZepUpdateInfoManager* pManager, IDispatch* pSink,
+                       Microsoft::WRL::ComPtr<IConnectionPoint>& point, DWORD& dwCookie)
+    {
+        Microsoft::WRL::ComPtr<IConnectionPointContainer> container;
+        ASSERT_EQ(S_OK, pManager->QueryInterface(IID_PPV_ARGS(&container)));
+        ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID__IZepUpdateInfoManagerEvents, &point));
+        ASSERT_EQ(S_OK, point->Advise(pSink, &dwCookie));
     }
 
     CComInitScope m_com;
@@ -330,12 +348,8 @@ TEST_F(UpdateInfoManager, DownloadFoldersGrantEveryUserFullControl)
     CScopedBstr bstrBase(BaseUrl());
     ASSERT_EQ(S_OK, manager.SetBaseURL(bstrBase));
     Serve("vm-q3-fw", Publish(Body(kSoftwareRule), "vm-q3-fw"));
-    CScopedBstr bstrService(L"vm-q3-fw"), bstrModel(L"VM-Q3"), bstrCategory(Utf8ToWide(kCategory));
-    ZEP_CURRENT_VERSION_INFO current = {};
-    current.m_bstrModel = bstrModel;
-    current.m_bstrCategory = bstrCategory;
     long lResult = -1;
-    ASSERT_EQ(S_OK, manager.CheckWhetherUpdateExists(bstrService, &current, &lResult));
+    ASSERT_EQ(S_OK, CheckVmQ3(manager, L"vm-q3-fw", &lResult));
     const std::wstring kFolders[] = {zeptest::TestTempDir() + L"fresh", strData, strData + L"\\vm-q3-fw"};
     for (const std::wstring& strFolder : kFolders)
         ASSERT_TRUE(IsFolder(strFolder)) << WideToUtf8(strFolder);
@@ -713,14 +727,7 @@ public:
     STDMETHODIMP Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult,
                         EXCEPINFO* pExcepInfo, UINT* puArgErr) override
     {
-        CScopedBstr bstrService(m_strInnerService), bstrModel(L"VM-Q3"), bstrCategory(Utf8ToWide(kCategory)),
-            bstrVersion(L"2.0");
-        ZEP_CURRENT_VERSION_INFO current = {};
-        current.m_bstrModel = bstrModel;
-        current.m_bstrCategory = bstrCategory;
-        current.m_bstrCurrentVersion = bstrVersion;
-        m_lInnerResult = -1;
-        m_hrInner = m_pManager->CheckWhetherUpdateExists(bstrService, &current, &m_lInnerResult);
+        m_hrInner = CheckVmQ3(*m_pManager, m_strInnerService, &m_lInnerResult);
         m_bOuterListed = m_block.Lists(L"vm-q3-fw");
         m_bInnerListed = m_strInnerService != L"vm-q3-fw" && m_block.Lists(m_strInnerService);
         return CVersionSink::Invoke(dispid, riid, lcid, wFlags, pParams, pResult, pExcepInfo, puArgErr);
@@ -746,22 +753,13 @@ TEST_F(UpdateInfoManager, CheckStartedFromTheCheckVersionHandlerIsRefused)
         m_server.ClearRequests();
         ComPtr<IZepUpdateInfoManager> manager;
         ASSERT_NO_FATAL_FAILURE(CreateComponent(manager));
-        ComPtr<IConnectionPointContainer> container;
-        ASSERT_EQ(S_OK, manager.As(&container));
-        ComPtr<IConnectionPoint> point;
-        ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID__IZepUpdateInfoManagerEvents, &point));
         CReentrantSink sink(manager.Get(), m_block, pszInner);
+        ComPtr<IConnectionPoint> point;
         DWORD dwCookie = 0;
-        ASSERT_EQ(S_OK, point->Advise(&sink, &dwCookie));
+        ASSERT_NO_FATAL_FAILURE(Advise(manager.Get(), &sink, point, dwCookie));
 
-        CScopedBstr bstrService(L"vm-q3-fw"), bstrModel(L"VM-Q3"), bstrCategory(Utf8ToWide(kCategory)),
-            bstrVersion(L"2.0");
-        ZEP_CURRENT_VERSION_INFO current = {};
-        current.m_bstrModel = bstrModel;
-        current.m_bstrCategory = bstrCategory;
-        current.m_bstrCurrentVersion = bstrVersion;
         LONG lResult = -1;
-        EXPECT_EQ(S_OK, manager->CheckWhetherUpdateExists(bstrService, &current, &lResult));
+        EXPECT_EQ(S_OK, CheckVmQ3(*manager.Get(), L"vm-q3-fw", &lResult));
         EXPECT_EQ(1, lResult) << "the interrupted check ends as if nothing had happened";
         EXPECT_EQ(1, sink.m_cCalls);
         EXPECT_EQ(ZEP_E_SERVICE_BUSY, sink.m_hrInner);
@@ -773,7 +771,7 @@ TEST_F(UpdateInfoManager, CheckStartedFromTheCheckVersionHandlerIsRefused)
         EXPECT_EQ(InfoPath("vm-q3-fw"), requests[0].strPath);
 
         ZEP_NEW_VERSION_INFO info = {};
-        ASSERT_EQ(S_OK, manager->GetUpdateDetails(bstrService, &info));
+        ASSERT_EQ(S_OK, manager->GetUpdateDetails(CScopedBstr(L"vm-q3-fw").Get(), &info));
         EXPECT_EQ(L"VM-Q3 Firmware", Text(info.m_stDownloadSoftwareInfos[0].m_bstrSoftwareName));
         ZepClearNewVersionInfo(&info);
         EXPECT_TRUE(m_block.Lists(L"vm-q3-fw"));
@@ -869,22 +867,13 @@ TEST_F(UpdateInfoManager, SubscriberTypedFromTheTypeLibraryGetsTheDeclaredArgume
     Serve("vm-q3-fw", Publish(Body(kFirmwareRule), "vm-q3-fw"));
     ComPtr<IZepUpdateInfoManager> manager;
     ASSERT_NO_FATAL_FAILURE(CreateComponent(manager));
-    ComPtr<IConnectionPointContainer> container;
-    ASSERT_EQ(S_OK, manager.As(&container));
-    ComPtr<IConnectionPoint> point;
-    ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID__IZepUpdateInfoManagerEvents, &point));
     CTypedVersionSink sink(events.Get());
+    ComPtr<IConnectionPoint> point;
     DWORD dwCookie = 0;
-    ASSERT_EQ(S_OK, point->Advise(&sink, &dwCookie));
+    ASSERT_NO_FATAL_FAILURE(Advise(manager.Get(), &sink, point, dwCookie));
 
-    CScopedBstr bstrService(L"vm-q3-fw"), bstrModel(L"VM-Q3"), bstrCategory(Utf8ToWide(kCategory)),
-        bstrVersion(L"2.0");
-    ZEP_CURRENT_VERSION_INFO current = {};
-    current.m_bstrModel = bstrModel;
-    current.m_bstrCategory = bstrCategory;
-    current.m_bstrCurrentVersion = bstrVersion;
     LONG lResult = -1;
-    EXPECT_EQ(S_OK, manager->CheckWhetherUpdateExists(bstrService, &current, &lResult));
+    EXPECT_EQ(S_OK, CheckVmQ3(*manager.Get(), L"vm-q3-fw", &lResult));
     EXPECT_EQ(1, lResult) << "the typed answer 0 says the rule holds";
     EXPECT_EQ(1, sink.m_cCalls);
     EXPECT_EQ(3, sink.m_cDeclared) << "as many parameters declared as arguments passed";
