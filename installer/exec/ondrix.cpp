@@ -85,6 +85,16 @@ bool IsUsablePathPart(const std::wstring& text)
     return !text.empty() && text.size() < MAX_PATH;
 }
 
+// Reads a property (bTargetPath: the target path of the folder it names); when it cannot,
+// logs "Failed to get data for property '<name>'" with the installer's status and returns that.
+UINT ReadOrLog(CCustomAction& action, const wchar_t* pszName, std::wstring& value, bool bTargetPath = false) noexcept
+{
+    const UINT uStatus = bTargetPath ? action.GetTargetPath(pszName, value) : action.GetProperty(pszName, value);
+    if (uStatus != ERROR_SUCCESS)
+        action.LogError(uStatus, FormatString(L"Failed to get data for property '%s'", pszName));
+    return uStatus;
+}
+
 UINT RunStartAction(MSIHANDLE hInstall, const wchar_t* pszActionName, PFN_START pfnStart) noexcept
 {
     try
@@ -97,19 +107,12 @@ UINT RunStartAction(MSIHANDLE hInstall, const wchar_t* pszActionName, PFN_START 
             return ERROR_INSTALL_FAILURE;
         }
         std::wstring folder;
-        UINT uStatus = action.GetTargetPath(L"INSTALLDIR", folder);
-        if (uStatus != ERROR_SUCCESS)
-        {
-            action.LogError(uStatus, L"Failed to get data for property 'INSTALLDIR'");
-            return action.Finish(uStatus);
-        }
         std::wstring program;
-        uStatus = action.GetProperty(L"LAUNCH_APPNAME", program);
+        UINT uStatus = ReadOrLog(action, L"INSTALLDIR", folder, true);
+        if (uStatus == ERROR_SUCCESS)
+            uStatus = ReadOrLog(action, L"LAUNCH_APPNAME", program);
         if (uStatus != ERROR_SUCCESS)
-        {
-            action.LogError(uStatus, L"Failed to get data for property 'LAUNCH_APPNAME'");
             return action.Finish(uStatus);
-        }
         if (!IsUsablePathPart(folder))
         {
             action.LogError(ERROR_INVALID_PARAMETER, L"Failed to get string length 'InstallDir'");
@@ -126,12 +129,9 @@ UINT RunStartAction(MSIHANDLE hInstall, const wchar_t* pszActionName, PFN_START 
         fullPath += program;
 
         std::wstring parameters;
-        uStatus = action.GetProperty(L"LAUNCH_COMMAND_LINE", parameters);
+        uStatus = ReadOrLog(action, L"LAUNCH_COMMAND_LINE", parameters);
         if (uStatus != ERROR_SUCCESS)
-        {
-            action.LogError(uStatus, L"Failed to get data for property 'LAUNCH_COMMAND_LINE'");
             return action.Finish(uStatus);
-        }
         // A program that does not start must not fail the installation: it is only logged.
         const bool bStarted = pfnStart(fullPath.c_str(), parameters.c_str());
         action.Log(FormatString(L"%s %s: %s %s", pszActionName, bStarted ? L"started" : L"could not start",
@@ -155,12 +155,9 @@ UINT RunLockAction(MSIHANDLE hInstall) noexcept
             return ERROR_INSTALL_FAILURE;
         }
         std::wstring name;
-        UINT uStatus = action.GetProperty(L"MUTEX_NAME", name);
+        const UINT uStatus = ReadOrLog(action, L"MUTEX_NAME", name);
         if (uStatus != ERROR_SUCCESS)
-        {
-            action.LogError(uStatus, L"Failed to get data for property 'MUTEX_NAME'");
             return action.Finish(uStatus);
-        }
         HANDLE hMutex = nullptr;
         bool bHeld = false;
         LockInstance(name.c_str(), hMutex, bHeld);

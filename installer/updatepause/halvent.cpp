@@ -5,16 +5,12 @@
 #include <msiquery.h>
 
 #include "common/custom_action.h"
+#include "installer/updatepause/installation_check.h"
 #include "installer/updatepause/update_agent.h"
 
 namespace
 {
 const wchar_t kLogName[] = L"Halvent";
-const int kMessageUpdateInstalling = 28010;
-const int kMessageRestartPending = 28011;
-// The update agent's own codes for "an installation is running" and "a restart is required".
-const UINT kStatusUpdateInstalling = 0x8024001B;
-const UINT kStatusRestartPending = 0x8024D00C;
 
 // COM for the calling thread for one call; the thread's own initialisation is left as it was.
 class CComForCall
@@ -124,20 +120,8 @@ UINT WINAPI WUCheckCA(MSIHANDLE hInstall)
             action.Log(L"Failed to COM initialize");
             return action.Finish(ERROR_INSTALL_FAILURE);
         }
-        bool bBusy = false;
-        bool bRestart = false;
-        if (SUCCEEDED(IsUpdateInstallerBusy(bBusy)) && bBusy)
-        {
-            action.ShowError(kMessageUpdateInstalling, kStatusUpdateInstalling);
-            return action.Finish(ERROR_INSTALL_FAILURE);
-        }
-        if (SUCCEEDED(IsRestartRequired(bRestart)) && bRestart)
-        {
-            action.ShowError(kMessageRestartPending, kStatusRestartPending);
-            return action.Finish(ERROR_INSTALL_FAILURE);
-        }
         // COM already initialised on this thread (S_FALSE) is no failure of the installation.
-        return action.Finish(ERROR_SUCCESS);
+        return action.Finish(CheckUpdateAgentIdle(action, SystemUpdateAgent()));
     }
     catch (...)
     {

@@ -18,6 +18,9 @@ struct ERROR_TEXT
     HRESULT hr;
     UINT nStringId;
     UINT uIcon;
+    // Shown when the resource library has no nStringId: libraries built to the shorter string
+    // list say the busy check with the update title.
+    UINT nFallbackId;
 };
 
 const ERROR_TEXT kErrorTexts[] = {
@@ -38,10 +41,20 @@ const ERROR_TEXT kErrorTexts[] = {
     {static_cast<HRESULT>(0x8004420A), IDS_ZEP_ERR_FILE_INVALID, MB_ICONERROR},
     {static_cast<HRESULT>(0x80044204), IDS_ZEP_ERR_INFO_INVALID, 0},
     {static_cast<HRESULT>(0x80044301), IDS_ZEP_ERR_INFO_INVALID, 0},
-    {static_cast<HRESULT>(0x80044401), IDS_ZEP_ERR_CHECK_BUSY, 0},
+    {static_cast<HRESULT>(0x80044401), IDS_ZEP_ERR_CHECK_BUSY, 0, IDS_ZEP_UPDATE_TITLE},
     {static_cast<HRESULT>(0x80043302), IDS_ZEP_ERR_NETWORK, 0},
     {static_cast<HRESULT>(0x80043202), IDS_ZEP_ERR_NETWORK, 0},
 };
+
+const ERROR_TEXT* FindErrorText(HRESULT hr)
+{
+    for (const ERROR_TEXT& entry : kErrorTexts)
+    {
+        if (entry.hr == hr)
+            return &entry;
+    }
+    return nullptr;
+}
 
 const UINT kCancelPollMs = 100;
 const DWORD kMarqueeSettleMs = 200;
@@ -80,18 +93,21 @@ HRESULT CZepAutoUpdateGUI::InternalQueryInterface(REFIID riid, void** ppv)
 
 UINT CZepAutoUpdateGUI::ErrorMessageFor(HRESULT hr, UINT* puIcon)
 {
-    for (const ERROR_TEXT& entry : kErrorTexts)
-    {
-        if (entry.hr == hr)
-        {
-            if (puIcon)
-                *puIcon = entry.uIcon;
-            return entry.nStringId;
-        }
-    }
+    const ERROR_TEXT* pEntry = FindErrorText(hr);
     if (puIcon)
-        *puIcon = 0;
-    return 0;
+        *puIcon = pEntry ? pEntry->uIcon : 0;
+    return pEntry ? pEntry->nStringId : 0;
+}
+
+std::wstring CZepAutoUpdateGUI::ErrorText(const CGuiResources& resources, HRESULT hr)
+{
+    const ERROR_TEXT* pEntry = FindErrorText(hr);
+    if (!pEntry)
+        return std::wstring();
+    std::wstring strText = resources.String(pEntry->nStringId);
+    if (strText.empty() && pEntry->nFallbackId != 0)
+        strText = resources.String(pEntry->nFallbackId);
+    return strText;
 }
 
 ZEP_WINDOW_PLACEMENT CZepAutoUpdateGUI::Placement()
@@ -274,10 +290,12 @@ STDMETHODIMP CZepAutoUpdateGUI::ShowErrorMessage(HRESULT hr)
 try
 {
     UINT uIcon = 0;
-    const UINT nTextId = ErrorMessageFor(hr, &uIcon);
-    if (nTextId == 0)
+    if (ErrorMessageFor(hr, &uIcon) == 0)
         return S_OK;
-    RETURN_IF_FAILED(ShowBox(nullptr, nTextId, nullptr, MB_OK | uIcon, nullptr));
+    const CGuiResources* pResources = nullptr;
+    RETURN_IF_FAILED(CGuiResources::Shared(&pResources));
+    const std::wstring strText = ErrorText(*pResources, hr);
+    RETURN_IF_FAILED(ShowBox(nullptr, 0, &strText, MB_OK | uIcon, nullptr));
     return S_OK;
 }
 ZEP_CATCH_RETURN()

@@ -3,10 +3,13 @@
 // the caller's thread; progress, close and state methods may come from any thread meanwhile.
 #include <windows.h>
 
+#include <string>
+
 #include "common/com_object.h"
 #include "common/connection_point.h"
 #include "common/critical_section.h"
 #include "common/dispatch_impl.h"
+#include "update/gui/gui_resources.h"
 #include "update/gui/update_dialog.h"
 #include "update/gui/window_slot.h"
 #include "zep_gui_library.h"
@@ -40,6 +43,9 @@ public:
 
     // The string the error box shows for a result, 0 for none, and its icon.
     static UINT ErrorMessageFor(HRESULT hr, UINT* puIcon);
+    // The error box's text for a result, read from resources; empty when the result shows no
+    // box. A library without the result's own string gives the string that stands in for it.
+    static std::wstring ErrorText(const CGuiResources& resources, HRESULT hr);
 
 private:
     ~CZepAutoUpdateGUI() override = default;

@@ -4,6 +4,7 @@
 
 #include "common/error_macros.h"
 #include "common/folder_security.h"
+#include "common/scope_exit.h"
 #include "common/string_util.h"
 #include "update/download/download_codes.h"
 #include "update/download/download_file_name.h"
@@ -62,6 +63,7 @@ HRESULT ReplaceBstr(BSTR& bstrTarget, BSTR bstrSource)
 
 CZepUpdateInfoManagerImpl::CZepUpdateInfoManagerImpl(const std::wstring& strDataFolder)
     : m_bRegistered(false),
+      m_bChecking(false),
       m_downloader(0),
       m_newVersionInfo(),
       m_strDataFolder(strDataFolder.empty() ? DefaultDataFolder() : strDataFolder),
@@ -184,6 +186,13 @@ HRESULT CZepUpdateInfoManagerImpl::CheckWhetherUpdateExists(BSTR bstrServiceID,
     if (!pCurrentInfo)
         return E_POINTER;
     CXLock lock(m_cs);
+    // A check started from this check's own CheckVersion handler (same thread, so the lock lets
+    // it in) would take the running check's place in the list and reload the analyzer under its
+    // evaluation: it is refused as any check of a service in progress is.
+    if (m_bChecking)
+        return ZEP_E_SERVICE_BUSY;
+    m_bChecking = true;
+    const auto checkEnds = MakeScopeExit([this] { m_bChecking = false; });
     // The details of an earlier check never outlive the start of a new one.
     ZepClearNewVersionInfo(&m_newVersionInfo);
     HRESULT hr = ReplaceBstr(*m_bstrServiceId.Receive(), bstrServiceID);
@@ -427,31 +436,13 @@ HRESULT CZepUpdateInfoManagerImpl::GetUpdateDetails(BSTR bstrServiceID, ZEP_NEW_
         return hr;
     if (!pUpdateInfo)
         return E_POINTER;
-    const ZEP_NEW_VERSION_INFO& stored = m_newVersionInfo;
-    CScopedBstr bstrDetail(ToCrLf(TrimSpace(BstrText(stored.m_bstrUpdateDetail))));
+    ZEP_NEW_VERSION_INFO details = m_newVersionInfo;
+    CScopedBstr bstrDetail(ToCrLf(TrimSpace(BstrText(m_newVersionInfo.m_bstrUpdateDetail))));
     if (!bstrDetail.Get())
         return E_OUTOFMEMORY;
-    const int cPackages = stored.m_nInfoSize < 0                           ? 0
-                          : stored.m_nInfoSize > ZEP_MAX_DOWNLOAD_SOFTWARE ? ZEP_MAX_DOWNLOAD_SOFTWARE
-                                                                           : stored.m_nInfoSize;
-    for (int i = 0; i < cPackages; ++i)
-    {
-        const ZEP_DOWNLOAD_SOFTWARE_INFO& from = stored.m_stDownloadSoftwareInfos[i];
-        ZEP_DOWNLOAD_SOFTWARE_INFO& to = pUpdateInfo->m_stDownloadSoftwareInfos[i];
-        if (FAILED(hr = ReplaceBstr(to.m_bstrSoftwareName, from.m_bstrSoftwareName)) ||
-            FAILED(hr = ReplaceBstr(to.m_bstrNewVersion, from.m_bstrNewVersion)) ||
-            FAILED(hr = ReplaceBstr(to.m_bstrURL, from.m_bstrURL)) ||
-            FAILED(hr = ReplaceBstr(to.m_bstrMac, from.m_bstrMac)))
-            return hr;
-        to.m_dwSize = from.m_dwSize;
-    }
-    ::SysFreeString(pUpdateInfo->m_bstrUpdateDetail);
-    pUpdateInfo->m_bstrUpdateDetail = bstrDetail.Release();
-    pUpdateInfo->m_nInstallMode = stored.m_nInstallMode;
-    pUpdateInfo->m_nInfoSize = cPackages;
-    pUpdateInfo->m_bAvailableServerPolling = stored.m_bAvailableServerPolling;
-    pUpdateInfo->m_eCheckMode = stored.m_eCheckMode;
-    return S_OK;
+    // The stored record lends its strings for the copy; only the description is its own text.
+    details.m_bstrUpdateDetail = bstrDetail.Get();
+    return ZepCopyNewVersionInfo(details, pUpdateInfo);
 }
 
 HRESULT CZepUpdateInfoManagerImpl::GetVersionOfUpdatedSoftware(BSTR bstrServiceID, BSTR* pUpdateVer)

@@ -81,6 +81,8 @@ private:
     HRESULT AccessOnce(const std::wstring& strAgent, const std::wstring& strUrl);
 
     bool m_bRegistered;
+    // A check is running (its CheckVersion handlers may call back in).
+    bool m_bChecking;
     // The entry this object made in the list, whatever the current identifier is now.
     std::wstring m_strRegisteredId;
     CXCriticalSection m_cs;

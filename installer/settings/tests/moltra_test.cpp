@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/string_util.h"
+#include "common/testing/access_list.h"
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
 #include "installer/settings/shared_folder.h"
@@ -101,73 +102,6 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text;
 }
 
-std::wstring SidText(PSID pSid)
-{
-    wchar_t* psz = nullptr;
-    if (!::ConvertSidToStringSidW(pSid, &psz))
-        return L"?";
-    std::wstring text = psz;
-    ::LocalFree(psz);
-    return text;
-}
-
-// An access list as "allow|mask|flags|sid" lines.
-std::wstring DescribeAcl(const ACL* pDacl)
-{
-    if (pDacl == nullptr)
-        return L"no dacl";
-    std::wstring text;
-    for (DWORD i = 0; i < pDacl->AceCount; ++i)
-    {
-        void* pAce = nullptr;
-        if (!::GetAce(const_cast<ACL*>(pDacl), i, &pAce))
-            return L"bad ace";
-        const ACE_HEADER* pHeader = static_cast<ACE_HEADER*>(pAce);
-        if (pHeader->AceType != ACCESS_ALLOWED_ACE_TYPE)
-        {
-            text += FormatString(L"type %u\n", pHeader->AceType);
-            continue;
-        }
-        const ACCESS_ALLOWED_ACE* pAllowed = static_cast<ACCESS_ALLOWED_ACE*>(pAce);
-        text += FormatString(L"allow|%08lX|%u|%s\n", pAllowed->Mask, pHeader->AceFlags,
-                             SidText(const_cast<DWORD*>(&pAllowed->SidStart)).c_str());
-    }
-    return text;
-}
-
-std::wstring DescribeDacl(const std::wstring& path)
-{
-    PACL pDacl = nullptr;
-    PSECURITY_DESCRIPTOR pSd = nullptr;
-    const DWORD dwError = ::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                                  nullptr, &pDacl, nullptr, &pSd);
-    if (dwError != ERROR_SUCCESS)
-        return FormatString(L"error %lu", dwError);
-    UniqueLocalMem sd(pSd);
-    return DescribeAcl(pDacl);
-}
-
-// Upstream Wine derives a file's access list from its Unix mode and keeps nothing else; Windows
-// keeps what was set.
-bool FileSystemKeepsAccessLists()
-{
-    const std::wstring probe = zeptest::TestTempDir() + L"acl-probe";
-    if (!::CreateDirectoryW(probe.c_str(), nullptr))
-        return false;
-    UniqueLocalMem security = BuildSharedFolderSecurity();
-    BOOL bPresent = FALSE;
-    BOOL bDefaulted = FALSE;
-    PACL pDacl = nullptr;
-    if (!security || !::GetSecurityDescriptorDacl(security.Get(), &bPresent, &pDacl, &bDefaulted))
-        return false;
-    const bool bKept = ::SetNamedSecurityInfoW(const_cast<wchar_t*>(probe.c_str()), SE_FILE_OBJECT,
-                                               DACL_SECURITY_INFORMATION, nullptr, nullptr, pDacl,
-                                               nullptr) == ERROR_SUCCESS &&
-                       DescribeDacl(probe) == DescribeAcl(pDacl);
-    ::RemoveDirectoryW(probe.c_str());
-    return bKept;
-}
-
 // Parsing turns CR LF into LF and the save writes LF with a final line end.
 std::string LineEndsNormalised(const std::string& text)
 {
@@ -182,10 +116,6 @@ std::string LineEndsNormalised(const std::string& text)
     return result;
 }
 
-const wchar_t kFourEntries[] = L"allow|10000000|3|S-1-5-11\n"
-                               L"allow|10000000|3|S-1-5-18\n"
-                               L"allow|10000000|3|S-1-5-32-544\n"
-                               L"allow|10000000|3|S-1-5-32-545\n";
 }  // namespace
 
 TEST(SharedFolderSecurity, HoldsOnlyTheFourEntries)
@@ -201,7 +131,7 @@ TEST(SharedFolderSecurity, HoldsOnlyTheFourEntries)
     PACL pDacl = nullptr;
     ASSERT_TRUE(::GetSecurityDescriptorDacl(security.Get(), &bPresent, &pDacl, &bDefaulted));
     EXPECT_TRUE(bPresent);
-    EXPECT_EQ(kFourEntries, DescribeAcl(pDacl));
+    EXPECT_EQ(zeptest::kAllUsersFolderAcl, zeptest::DescribeAcl(pDacl));
     PSID pOwner = nullptr;
     PSID pGroup = nullptr;
     ASSERT_TRUE(::GetSecurityDescriptorOwner(security.Get(), &pOwner, &bDefaulted));
@@ -215,18 +145,18 @@ TEST_F(MoltraTest, CreatesTheFolderWithFourInheritableGenericAllEntries)
     const std::wstring folder = zeptest::TestTempDir() + L"Velomar Launcher";
     ASSERT_EQ(1, m_pfnCreateDir(WideToAnsi(folder).c_str()));
     EXPECT_NE(0u, ::GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-    if (!FileSystemKeepsAccessLists())
-        GTEST_SKIP() << "this file system does not keep access lists: " << WideToUtf8(DescribeDacl(folder));
-    EXPECT_EQ(kFourEntries, DescribeDacl(folder));
+    if (!zeptest::FileSystemKeepsAccessLists())
+        GTEST_SKIP() << "this file system does not keep access lists: " << WideToUtf8(zeptest::DescribeFileAcl(folder));
+    EXPECT_EQ(zeptest::kAllUsersFolderAcl, zeptest::DescribeFileAcl(folder));
 }
 
 TEST_F(MoltraTest, LeavesAnExistingFolderAlone)
 {
     const std::wstring folder = zeptest::TestTempDir() + L"existing";
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-    const std::wstring before = DescribeDacl(folder);
+    const std::wstring before = zeptest::DescribeFileAcl(folder);
     EXPECT_EQ(0, m_pfnCreateDir(WideToAnsi(folder).c_str()));
-    EXPECT_EQ(before, DescribeDacl(folder));
+    EXPECT_EQ(before, zeptest::DescribeFileAcl(folder));
     // A file in the way counts as existing too.
     WriteSettings(kSettings);
     EXPECT_EQ(0, m_pfnCreateDir(m_fileA.c_str()));

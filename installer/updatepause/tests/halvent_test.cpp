@@ -10,6 +10,7 @@
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
 #include "installer/testing/installer_session.h"
+#include "installer/updatepause/installation_check.h"
 #include "installer/updatepause/update_agent.h"
 
 namespace
@@ -107,6 +108,69 @@ TEST_F(HalventActionTest, CheckLetsTheInstallationGoOnWhenTheAgentIsIdle)
         GTEST_SKIP() << "the update agent is busy or waits for a restart";
     EXPECT_EQ(0u, Find<PFN_ACTION>("WUCheckCA")(m_session.Get()));
     EXPECT_TRUE(m_messages.Errors().empty()) << m_messages.Dump();
+}
+
+namespace
+{
+// Answers in place of the system agent's, which under Wine is never busy nor waits for a restart.
+struct SAgentState
+{
+    HRESULT hrBusy;
+    bool bBusy;
+    HRESULT hrRestart;
+    bool bRestart;
+};
+SAgentState g_agent;
+HRESULT FakeIsBusy(bool& bBusy)
+{
+    bBusy = g_agent.bBusy;
+    return g_agent.hrBusy;
+}
+HRESULT FakeIsRestartRequired(bool& bRequired)
+{
+    bRequired = g_agent.bRestart;
+    return g_agent.hrRestart;
+}
+}  // namespace
+
+TEST_F(HalventActionTest, CheckStopsForAnInstallationInProgressBeforeAPendingRestart)
+{
+    const SUpdateAgentAnswers fake = {&FakeIsBusy, &FakeIsRestartRequired};
+    const struct
+    {
+        const char* pszCase;
+        SAgentState agent;
+        UINT uExpected;
+        int nMessage;  // 0: none
+        UINT uStatus;
+    } kCases[] = {
+        {"idle", {S_OK, false, S_OK, false}, ERROR_SUCCESS, 0, 0},
+        {"installing", {S_OK, true, S_OK, false}, ERROR_INSTALL_FAILURE, 28010, 0x8024001B},
+        {"restart pending", {S_OK, false, S_OK, true}, ERROR_INSTALL_FAILURE, 28011, 0x8024D00C},
+        {"both", {S_OK, true, S_OK, true}, ERROR_INSTALL_FAILURE, 28010, 0x8024001B},
+        {"busy unknown, restart pending", {E_ACCESSDENIED, true, S_OK, true}, ERROR_INSTALL_FAILURE, 28011, 0x8024D00C},
+        {"agent unreachable", {E_ACCESSDENIED, true, REGDB_E_CLASSNOTREG, true}, ERROR_SUCCESS, 0, 0},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszCase);
+        g_agent = c.agent;
+        m_messages.Clear();
+        CCustomAction action;
+        ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), action.Initialize(m_session.Get(), L"Halvent"));
+        EXPECT_EQ(c.uExpected, CheckUpdateAgentIdle(action, fake));
+        action.Finish(ERROR_SUCCESS);
+        const auto errors = m_messages.Errors();
+        if (c.nMessage == 0)
+        {
+            EXPECT_TRUE(errors.empty()) << m_messages.Dump();
+            continue;
+        }
+        ASSERT_EQ(1u, errors.size()) << m_messages.Dump();
+        ASSERT_LE(2u, errors[0].fields.size());
+        EXPECT_EQ(c.nMessage, errors[0].fields[0]);
+        EXPECT_EQ(static_cast<int>(c.uStatus), errors[0].fields[1]);
+    }
 }
 
 // COM already initialised on the action's thread is no failure: the action still succeeds.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/dialog_finder.h"
+
 namespace
 {
 const int kDetailControlId = 11005;
@@ -13,22 +15,6 @@ std::wstring WindowText(HWND hwnd)
     wchar_t sz[1024] = {};
     ::GetWindowTextW(hwnd, sz, _countof(sz));
     return sz;
-}
-
-struct SFind
-{
-    DWORD dwProcessId;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam)
-{
-    SFind* pFind = reinterpret_cast<SFind*>(lParam);
-    DWORD dwPid = 0;
-    ::GetWindowThreadProcessId(hwnd, &dwPid);
-    if (dwPid == pFind->dwProcessId && ::IsWindowVisible(hwnd))
-        pFind->windows.push_back(hwnd);
-    return TRUE;
 }
 
 BOOL CALLBACK CollectStatic(HWND hwnd, LPARAM lParam)
@@ -69,15 +55,9 @@ void CDialogAnswerer::Loop()
     while (!m_bStop)
     {
         ::Sleep(100);
-        SFind find = {m_dwProcessId, {}};
-        ::EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&find));
-        for (HWND hwnd : find.windows)
+        for (HWND hwnd : FindVisibleDialogs(m_dwProcessId, 0))
         {
-            // Only dialogs and message boxes; a window is answered once.
-            wchar_t szClass[64] = {};
-            ::GetClassNameW(hwnd, szClass, _countof(szClass));
-            if (wcscmp(szClass, L"#32770") != 0)
-                continue;
+            // A window is answered once.
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 if (std::find(m_answered.begin(), m_answered.end(), hwnd) != m_answered.end())

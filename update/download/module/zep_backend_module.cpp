@@ -1,12 +1,7 @@
 #include "update/download/module/zep_backend_module.h"
 
-#include <oleauto.h>
-
 #include "common/com_object.h"
-#include "common/com_registrar.h"
-#include "common/dispatch_impl.h"
-#include "common/module_path.h"
-#include "common/unique_resource.h"
+#include "common/com_server_registration.h"
 #include "update/download/module/resource.h"
 #include "update/download/module/zep_software_download_manager.h"
 #include "update/info/zep_update_info_manager.h"
@@ -25,19 +20,11 @@ const ZEP_CLASS_ENTRY kClasses[] = {
 
 const UINT kClassScripts[] = {IDR_ZEPSOFTWAREDOWNLOADMANAGER, IDR_ZEPUPDATEINFOMANAGER};
 
-bool TypeLibRegistered()
-{
-    wchar_t szLibId[64] = {};
-    ::StringFromGUID2(LIBID_ZepBackend_LibraryLib, szLibId, _countof(szLibId));
-    UniqueHKey key;
-    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(L"TypeLib\\") + szLibId + L"\\1.0").c_str(), 0, KEY_READ,
-                           key.Receive()) == ERROR_SUCCESS;
-}
-
-const CComRegistrar::Replacements& ScriptReplacements()
+ZEP_SERVER_REGISTRATION Server(HMODULE hModule)
 {
     static const CComRegistrar::Replacements replacements = {{L"APPID", kAppId}};
-    return replacements;
+    return {hModule, IDR_ZEPBACKEND_LIBRARY, kClassScripts, _countof(kClassScripts), &LIBID_ZepBackend_LibraryLib,
+            &replacements};
 }
 }  // namespace
 
@@ -48,39 +35,6 @@ HRESULT CZepBackend_LibraryModule::GetClassObject(REFCLSID rclsid, REFIID riid, 
 
 HRESULT CZepBackend_LibraryModule::CanUnloadNow() noexcept { return ComModule::LockCount() == 0 ? S_OK : S_FALSE; }
 
-HRESULT CZepBackend_LibraryModule::RegisterServer()
-{
-    CThreadLocaleScope locale(LOCALE_SYSTEM_DEFAULT);
-    HRESULT hr = CComRegistrar::RunScript(s_hModule, IDR_ZEPBACKEND_LIBRARY, true, ScriptReplacements());
-    for (size_t i = 0; SUCCEEDED(hr) && i < _countof(kClassScripts); ++i)
-        hr = CComRegistrar::RunScript(s_hModule, kClassScripts[i], true, ScriptReplacements());
-    if (FAILED(hr))
-        return hr;
-    const std::wstring strPath = ModuleFilePath(s_hModule);
-    ITypeLib* pTypeLib = nullptr;
-    hr = ::LoadTypeLibEx(strPath.c_str(), REGKIND_NONE, &pTypeLib);
-    if (FAILED(hr))
-        return hr;
-    hr = ::RegisterTypeLib(pTypeLib, const_cast<OLECHAR*>(strPath.c_str()), nullptr);
-    pTypeLib->Release();
-    return hr;
-}
+HRESULT CZepBackend_LibraryModule::RegisterServer() { return ZepRegisterServer(Server(s_hModule)); }
 
-HRESULT CZepBackend_LibraryModule::UnregisterServer()
-{
-    CThreadLocaleScope locale(LOCALE_SYSTEM_DEFAULT);
-    HRESULT hrFirst = S_OK;
-    auto keep = [&hrFirst](HRESULT hr) {
-        if (FAILED(hr) && SUCCEEDED(hrFirst))
-            hrFirst = hr;
-    };
-    for (UINT nScript : kClassScripts)
-        keep(CComRegistrar::RunScript(s_hModule, nScript, false, ScriptReplacements()));
-    // A type library that is not registered (any more) is what we wanted; systems differ in
-    // the error they give for it.
-    const HRESULT hr = ::UnRegisterTypeLib(LIBID_ZepBackend_LibraryLib, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
-    if (FAILED(hr) && TypeLibRegistered())
-        keep(hr);
-    keep(CComRegistrar::RunScript(s_hModule, IDR_ZEPBACKEND_LIBRARY, false, ScriptReplacements()));
-    return hrFirst;
-}
+HRESULT CZepBackend_LibraryModule::UnregisterServer() { return ZepUnregisterServer(Server(s_hModule)); }

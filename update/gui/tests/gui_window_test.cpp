@@ -13,6 +13,7 @@
 
 #include "common/com_init.h"
 #include "common/com_object.h"
+#include "common/dialog_finder.h"
 #include "common/scoped_bstr.h"
 #include "common/testing/zeptest.h"
 #include "update/gui/gui_codes.h"
@@ -108,33 +109,6 @@ std::wstring ItemText(HWND hwnd, int nId)
     return sz;
 }
 
-// The dialog the thread tid shows, once it is visible.
-HWND WaitForDialog(DWORD dwThreadId, DWORD dwTimeoutMs = 10000)
-{
-    const ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
-    do
-    {
-        HWND hwndFound = nullptr;
-        ::EnumThreadWindows(
-            dwThreadId,
-            [](HWND hwnd, LPARAM lParam) -> BOOL {
-                wchar_t szClass[16] = {};
-                ::GetClassNameW(hwnd, szClass, _countof(szClass));
-                if (lstrcmpW(szClass, L"#32770") == 0 && ::IsWindowVisible(hwnd))
-                {
-                    *reinterpret_cast<HWND*>(lParam) = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&hwndFound));
-        if (hwndFound)
-            return hwndFound;
-        ::Sleep(20);
-    } while (::GetTickCount64() < ullEnd);
-    return nullptr;
-}
-
 // Polls until the condition holds (the window thread handles posted messages in its own time).
 bool Eventually(const std::function<bool()>& condition, DWORD dwTimeoutMs = 5000)
 {
@@ -182,7 +156,7 @@ protected:
         const DWORD dwThreadId = ::GetCurrentThreadId();
         std::thread thread([&] {
             CComInitScope com(COINIT_MULTITHREADED);
-            const HWND hwnd = WaitForDialog(dwThreadId);
+            const HWND hwnd = WaitForThreadDialog(dwThreadId);
             if (!hwnd)
             {
                 ADD_FAILURE() << "the window did not appear";

@@ -9,7 +9,9 @@
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
 #include "update/client/res/client_res_ids.h"
+#include "update/gui/gui_resources.h"
 #include "update/gui/res/gui_res_ids.h"
+#include "update/gui/zep_auto_update_gui.h"
 
 namespace
 {
@@ -116,3 +118,32 @@ TEST(LanguageResources, UpdateClientLibraryHasEveryText)
                                });
 }
 }  // namespace
+
+// The error box reads the library installed beside the component, which may be one built to the
+// shorter string list: a text missing there must not give an empty box.
+TEST(LanguageResources, ErrorTextStandsInWhereTheLibraryLacksTheResultsOwnString)
+{
+    CGuiResources full, listed;
+    ASSERT_EQ(S_OK, full.Load(zeptest::ExeDir(), L"ZepGUI_LibraryRes.dll"));
+    ASSERT_EQ(S_OK, listed.Load(zeptest::ExeDir(), L"zepgui_listed_texts_res.dll"));
+    ASSERT_TRUE(listed.String(IDS_ZEP_ERR_CHECK_BUSY).empty());
+    const struct
+    {
+        const char* pszCase;
+        const CGuiResources& resources;
+        HRESULT hr;
+        UINT nExpectedId;
+    } kCases[] = {
+        {"busy check, full library", full, static_cast<HRESULT>(0x80044401), IDS_ZEP_ERR_CHECK_BUSY},
+        {"busy check, listed library", listed, static_cast<HRESULT>(0x80044401), IDS_ZEP_UPDATE_TITLE},
+        {"network, listed library", listed, static_cast<HRESULT>(0x80043302), IDS_ZEP_ERR_NETWORK},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszCase);
+        const std::wstring strExpected = c.resources.String(c.nExpectedId);
+        EXPECT_FALSE(strExpected.empty());
+        EXPECT_EQ(strExpected, CZepAutoUpdateGUI::ErrorText(c.resources, c.hr));
+    }
+    EXPECT_EQ(L"", CZepAutoUpdateGUI::ErrorText(full, E_FAIL)) << "a result that shows no box";
+}

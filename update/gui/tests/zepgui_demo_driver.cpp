@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "common/com_init.h"
+#include "common/dialog_finder.h"
 #include "common/scoped_bstr.h"
 #include "common/string_util.h"
 #include "common/unique_resource.h"
@@ -23,37 +24,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace
 {
-// The newest visible dialog of the thread (a message box sits above its owner).
-HWND FindDialog(DWORD dwThreadId)
-{
-    HWND hwndFound = nullptr;
-    ::EnumThreadWindows(
-        dwThreadId,
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-            wchar_t szClass[16] = {};
-            ::GetClassNameW(hwnd, szClass, _countof(szClass));
-            if (lstrcmpW(szClass, L"#32770") == 0 && ::IsWindowVisible(hwnd))
-            {
-                *reinterpret_cast<HWND*>(lParam) = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&hwndFound));
-    return hwndFound;
-}
-
-HWND WaitForDialog(DWORD dwThreadId)
-{
-    for (int i = 0; i < 500; ++i)
-    {
-        if (const HWND hwnd = FindDialog(dwThreadId))
-            return hwnd;
-        ::Sleep(20);
-    }
-    return nullptr;
-}
-
 bool WriteText(const std::wstring& path, const std::string& text)
 {
     UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -76,7 +46,7 @@ struct CDemo
     // The other thread: feeds the window, reports it, waits for the screenshot, closes it.
     void Drive()
     {
-        const HWND hwnd = WaitForDialog(dwMainThread);
+        const HWND hwnd = WaitForThreadDialog(dwMainThread);
         if (!hwnd)
             return;
         if (strWindow == L"download")

@@ -11,8 +11,11 @@
 #include "common/com_init.h"
 #include "common/scoped_bstr.h"
 #include "common/registry.h"
+#include "common/scoped_variant.h"
 #include "common/string_util.h"
+#include "common/testing/access_list.h"
 #include "common/testing/zeptest.h"
+#include "update/download/download_codes.h"
 #include "update/download/tests/loopback_http_server.h"
 #include "update/info/service_id_list.h"
 #include "update/info/signature_serial_store.h"
@@ -127,6 +130,23 @@ private:
     UniqueMappedView m_view;
 };
 
+// A check for the VM-Q3 player at the given version, as the update client asks: through the
+// implementation or through the component.
+template <class TManager>
+HRESULT CheckVmQ3(TManager& manager, const std::wstring& strService, LONG* plResult, const wchar_t* pszVersion = L"2.0",
+                  const wchar_t* pszLastStatus = nullptr)
+{
+    CScopedBstr bstrService(strService), bstrModel(L"VM-Q3"), bstrCategory(Utf8ToWide(kCategory)),
+        bstrVersion(pszVersion), bstrStatus(pszLastStatus);
+    ZEP_CURRENT_VERSION_INFO current = {};
+    current.m_bstrModel = bstrModel;
+    current.m_bstrCategory = bstrCategory;
+    current.m_bstrCurrentVersion = bstrVersion;
+    current.m_bstrLastUpdateStatus = bstrStatus;
+    *plResult = -1;
+    return manager.CheckWhetherUpdateExists(bstrService, &current, plResult);
+}
+
 class UpdateInfoManager : public ::testing::Test
 {
 protected:
@@ -182,15 +202,27 @@ protected:
     }
     HRESULT Check(const std::wstring& strService, long* plResult, const wchar_t* pszVersion = L"2.0")
     {
-        CScopedBstr bstrService(strService), bstrModel(L"VM-Q3"), bstrCategory(Utf8ToWide(kCategory)),
-            bstrVersion(pszVersion), bstrStatus(L"Last OK");
-        ZEP_CURRENT_VERSION_INFO current = {};
-        current.m_bstrModel = bstrModel;
-        current.m_bstrCategory = bstrCategory;
-        current.m_bstrCurrentVersion = bstrVersion;
-        current.m_bstrLastUpdateStatus = bstrStatus;
-        *plResult = -1;
-        return m_manager->CheckWhetherUpdateExists(bstrService, &current, plResult);
+        return CheckVmQ3(*m_manager, strService, plResult, pszVersion, L"Last OK");
+    }
+
+    // The component as clients create it, with this test's data folder and server.
+    void CreateComponent(Microsoft::WRL::ComPtr<IZepUpdateInfoManager>& manager)
+    {
+        CZepUpdateInfoManager::SetDataFolderForTesting(m_strData);
+        const HRESULT hr = ZepCreateAggregatable<CZepUpdateInfoManager>(nullptr, IID_PPV_ARGS(&manager));
+        CZepUpdateInfoManager::SetDataFolderForTesting(std::wstring());
+        ASSERT_EQ(S_OK, hr);
+        CScopedBstr bstrBase(BaseUrl());
+        ASSERT_EQ(S_OK, manager->SetBaseURL(bstrBase));
+    }
+    // Connects pSink to the component's CheckVersion event; Unadvise(dwCookie) on point ends it.
+    static void Advise(IZepUpdateInfoManager* pManager, IDispatch* pSink,
+                       Microsoft::WRL::ComPtr<IConnectionPoint>& point, DWORD& dwCookie)
+    {
+        Microsoft::WRL::ComPtr<IConnectionPointContainer> container;
+        ASSERT_EQ(S_OK, pManager->QueryInterface(IID_PPV_ARGS(&container)));
+        ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID__IZepUpdateInfoManagerEvents, &point));
+        ASSERT_EQ(S_OK, point->Advise(pSink, &dwCookie));
     }
 
     CComInitScope m_com;
@@ -251,6 +283,110 @@ TEST_F(UpdateInfoManager, UpdateComesBackWithItsDetails)
     EXPECT_EQ(L"2.1", bstrVersion.ToString());
     EXPECT_EQ(E_INVALIDARG, m_manager->GetVersionOfUpdatedSoftware(bstrOther, bstrVersion.Receive()));
     ZepClearNewVersionInfo(&info);
+}
+
+// The caller's record may still hold the strings of an earlier call: they are freed (the record
+// is cleared afterwards as any caller does), and what the new details do not fill is left empty.
+TEST_F(UpdateInfoManager, DetailsReplaceWhatTheCallersRecordHeld)
+{
+    auto fillRecord = [](ZEP_NEW_VERSION_INFO& info) {
+        info.m_bstrUpdateDetail = ::SysAllocString(L"old detail");
+        for (ZEP_DOWNLOAD_SOFTWARE_INFO& sw : info.m_stDownloadSoftwareInfos)
+        {
+            sw.m_bstrSoftwareName = ::SysAllocString(L"old name");
+            sw.m_bstrNewVersion = ::SysAllocString(L"0.1");
+            sw.m_bstrURL = ::SysAllocString(L"http://old.example.com/old.bin");
+            sw.m_bstrMac = ::SysAllocString(L"old mac");
+            sw.m_dwSize = 99;
+        }
+        info.m_nInfoSize = ZEP_MAX_DOWNLOAD_SOFTWARE;
+        info.m_nInstallMode = 1;
+        info.m_bReboot = 77;
+        info.m_bAvailableServerPolling = 1;
+        info.m_eCheckMode = eMANUAL;
+    };
+    Serve("vm-q3-fw", Publish(Body(kSoftwareRule), "vm-q3-fw"));
+    CScopedBstr bstrService(L"vm-q3-fw");
+    const struct
+    {
+        const char* pszCase;
+        const wchar_t* pszVersion;
+        int nPackages;
+    } kCases[] = {{"two packages", L"2.0", 2}, {"no update", L"2.1", 0}};
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszCase);
+        long lResult = -1;
+        ASSERT_EQ(S_OK, Check(L"vm-q3-fw", &lResult, c.pszVersion));
+        ZEP_NEW_VERSION_INFO info = {};
+        fillRecord(info);
+        ASSERT_EQ(S_OK, m_manager->GetUpdateDetails(bstrService, &info));
+        EXPECT_EQ(c.nPackages, info.m_nInfoSize);
+        EXPECT_EQ(77, info.m_bReboot) << "never written";
+        if (c.nPackages == 0)
+        {
+            EXPECT_EQ(L"", Text(info.m_bstrUpdateDetail));
+            EXPECT_EQ(0, info.m_nInstallMode);
+            EXPECT_EQ(0, info.m_bAvailableServerPolling);
+            EXPECT_EQ(eAUTO, info.m_eCheckMode);
+        }
+        else
+        {
+            EXPECT_EQ(L"Jukebox", Text(info.m_stDownloadSoftwareInfos[1].m_bstrSoftwareName));
+        }
+        for (int i = c.nPackages; i < ZEP_MAX_DOWNLOAD_SOFTWARE; ++i)
+        {
+            SCOPED_TRACE(i);
+            const ZEP_DOWNLOAD_SOFTWARE_INFO& sw = info.m_stDownloadSoftwareInfos[i];
+            EXPECT_EQ(nullptr, sw.m_bstrSoftwareName);
+            EXPECT_EQ(nullptr, sw.m_bstrNewVersion);
+            EXPECT_EQ(nullptr, sw.m_bstrURL);
+            EXPECT_EQ(nullptr, sw.m_bstrMac);
+            EXPECT_EQ(0u, sw.m_dwSize);
+        }
+        ZepClearNewVersionInfo(&info);
+        ASSERT_EQ(S_OK, m_manager->Terminate());
+    }
+}
+
+TEST(UpdateInfoManagerRules, DownloaderResultsBecomeTheCallersCodes)
+{
+    const struct
+    {
+        HRESULT hrDownloader;
+        DWORD dwPublic;
+    } kCases[] = {
+        {E_DL_BAD_TARGET, 0x80044203},   {E_DL_SEEK, 0x80044203},        {E_DL_WRITE, 0x80044203},
+        {E_DL_CREATE_FOLDER, 0x80044203}, {E_DL_DISK_FULL, 0x80044203},   {E_DL_LENGTH_MISMATCH, 0x80043208},
+        {E_DL_NETWORK, 0x80043302},      {E_DL_CERTIFICATE, 0x80043302}, {E_DL_AUTH_REQUIRED, 0x80043302},
+        {E_DL_HTTP_400, 0x80043302},     {E_DL_HTTP_500, 0x80043302},    {E_DL_TIMEOUT, 0x80043202},
+        {E_DL_HTTP_404, 0x80044202},     {E_DL_CANCELED, 0x80042202},    {S_OK, 0},
+        {E_DL_BUSY, static_cast<DWORD>(E_DL_BUSY)}, {E_OUTOFMEMORY, static_cast<DWORD>(E_OUTOFMEMORY)},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(c.dwPublic, static_cast<DWORD>(CZepUpdateInfoManagerImpl::MapDownloadResult(c.hrDownloader)))
+            << std::hex << c.hrDownloader;
+}
+
+// The data folder and a service's download folder, both made by the manager, are writable by
+// every user who may run an update.
+TEST_F(UpdateInfoManager, DownloadFoldersGrantEveryUserFullControl)
+{
+    const std::wstring strData = zeptest::TestTempDir() + L"fresh\\data";
+    CZepUpdateInfoManagerImpl manager(strData);
+    CScopedBstr bstrBase(BaseUrl());
+    ASSERT_EQ(S_OK, manager.SetBaseURL(bstrBase));
+    Serve("vm-q3-fw", Publish(Body(kSoftwareRule), "vm-q3-fw"));
+    long lResult = -1;
+    ASSERT_EQ(S_OK, CheckVmQ3(manager, L"vm-q3-fw", &lResult));
+    const std::wstring kFolders[] = {zeptest::TestTempDir() + L"fresh", strData, strData + L"\\vm-q3-fw"};
+    for (const std::wstring& strFolder : kFolders)
+        ASSERT_TRUE(IsFolder(strFolder)) << WideToUtf8(strFolder);
+    if (!zeptest::FileSystemKeepsAccessLists())
+        GTEST_SKIP() << "this file system does not keep access lists: "
+                     << WideToUtf8(zeptest::DescribeFileAcl(strData));
+    for (const std::wstring& strFolder : kFolders)
+        EXPECT_EQ(zeptest::kAllUsersFolderAcl, zeptest::DescribeFileAcl(strFolder)) << WideToUtf8(strFolder);
 }
 
 TEST_F(UpdateInfoManager, NoUpdateLeavesTheDetailsEmpty)
@@ -553,13 +689,10 @@ public:
 TEST_F(UpdateInfoManager, CheckVersionSubscriberDecidesFirmwareRules)
 {
     Serve("vm-q3-fw", Publish(Body(kFirmwareRule), "vm-q3-fw"));
-    CZepUpdateInfoManager::SetDataFolderForTesting(m_strData);
     ComPtr<IZepUpdateInfoManager> manager;
-    ASSERT_EQ(S_OK, ZepCreateAggregatable<CZepUpdateInfoManager>(nullptr, IID_PPV_ARGS(&manager)));
-    CZepUpdateInfoManager::SetDataFolderForTesting(std::wstring());
-    CScopedBstr bstrBase(BaseUrl()), bstrService(L"vm-q3-fw"), bstrModel(L"VM-Q3"),
-        bstrCategory(Utf8ToWide(kCategory)), bstrVersion(L"2.0");
-    ASSERT_EQ(S_OK, manager->SetBaseURL(bstrBase));
+    ASSERT_NO_FATAL_FAILURE(CreateComponent(manager));
+    CScopedBstr bstrService(L"vm-q3-fw"), bstrModel(L"VM-Q3"), bstrCategory(Utf8ToWide(kCategory)),
+        bstrVersion(L"2.0");
     ZEP_CURRENT_VERSION_INFO current = {};
     current.m_bstrModel = bstrModel;
     current.m_bstrCategory = bstrCategory;
@@ -757,4 +890,179 @@ TEST_F(UpdateInfoManager, SerialNeverGoesBack)
     }
     // Kept per service: another service starts from nothing.
     EXPECT_EQ(0u, SignatureSerialStore::Highest(L"vm-q1-fw"));
+}
+
+namespace
+{
+// A subscriber that starts another check on the same object from inside the event, as a
+// client's handler could, and notes what that did to the check it interrupted.
+class CReentrantSink : public CVersionSink
+{
+public:
+    CReentrantSink(IZepUpdateInfoManager* pManager, CSharedBlock& block, const wchar_t* pszInnerService)
+        : m_pManager(pManager), m_block(block), m_strInnerService(pszInnerService)
+    {
+    }
+    STDMETHODIMP Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult,
+                        EXCEPINFO* pExcepInfo, UINT* puArgErr) override
+    {
+        m_hrInner = CheckVmQ3(*m_pManager, m_strInnerService, &m_lInnerResult);
+        m_bOuterListed = m_block.Lists(L"vm-q3-fw");
+        m_bInnerListed = m_strInnerService != L"vm-q3-fw" && m_block.Lists(m_strInnerService);
+        return CVersionSink::Invoke(dispid, riid, lcid, wFlags, pParams, pResult, pExcepInfo, puArgErr);
+    }
+
+    IZepUpdateInfoManager* m_pManager;
+    CSharedBlock& m_block;
+    std::wstring m_strInnerService;
+    HRESULT m_hrInner = S_OK;
+    LONG m_lInnerResult = -1;
+    bool m_bOuterListed = false;
+    bool m_bInnerListed = false;
+};
+}  // namespace
+
+TEST_F(UpdateInfoManager, CheckStartedFromTheCheckVersionHandlerIsRefused)
+{
+    Serve("vm-q3-fw", Publish(Body(kFirmwareRule), "vm-q3-fw"));
+    Serve("vm-q1-fw", Publish(Body(kSoftwareRule), "vm-q1-fw"));
+    for (const wchar_t* pszInner : {L"vm-q1-fw", L"vm-q3-fw"})
+    {
+        SCOPED_TRACE(pszInner);
+        m_server.ClearRequests();
+        ComPtr<IZepUpdateInfoManager> manager;
+        ASSERT_NO_FATAL_FAILURE(CreateComponent(manager));
+        CReentrantSink sink(manager.Get(), m_block, pszInner);
+        ComPtr<IConnectionPoint> point;
+        DWORD dwCookie = 0;
+        ASSERT_NO_FATAL_FAILURE(Advise(manager.Get(), &sink, point, dwCookie));
+
+        LONG lResult = -1;
+        EXPECT_EQ(S_OK, CheckVmQ3(*manager.Get(), L"vm-q3-fw", &lResult));
+        EXPECT_EQ(1, lResult) << "the interrupted check ends as if nothing had happened";
+        EXPECT_EQ(1, sink.m_cCalls);
+        EXPECT_EQ(ZEP_E_SERVICE_BUSY, sink.m_hrInner);
+        EXPECT_EQ(0, sink.m_lInnerResult);
+        EXPECT_TRUE(sink.m_bOuterListed) << "the outer check keeps its place in the list";
+        EXPECT_FALSE(sink.m_bInnerListed);
+        const auto requests = m_server.Requests();
+        ASSERT_EQ(1u, requests.size()) << "nothing fetched for the refused check";
+        EXPECT_EQ(InfoPath("vm-q3-fw"), requests[0].strPath);
+
+        ZEP_NEW_VERSION_INFO info = {};
+        ASSERT_EQ(S_OK, manager->GetUpdateDetails(CScopedBstr(L"vm-q3-fw").Get(), &info));
+        EXPECT_EQ(L"VM-Q3 Firmware", Text(info.m_stDownloadSoftwareInfos[0].m_bstrSoftwareName));
+        ZepClearNewVersionInfo(&info);
+        EXPECT_TRUE(m_block.Lists(L"vm-q3-fw"));
+        ASSERT_EQ(S_OK, manager->Terminate());
+        EXPECT_EQ(0u, m_block->dwCount);
+        ASSERT_EQ(S_OK, point->Unadvise(dwCookie));
+    }
+}
+
+namespace
+{
+// A subscriber typed from the library's own type information, as clients that bind events
+// through it are: the function description of CheckVersion decides how many arguments it
+// reads and what each is converted to, and what type its answer has.
+class CTypedVersionSink : public CVersionSink
+{
+public:
+    explicit CTypedVersionSink(ITypeInfo* pEvents) : m_pEvents(pEvents) {}
+    STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* pParams, VARIANT* pResult, EXCEPINFO*,
+                        UINT*) override
+    {
+        ++m_cCalls;
+        FUNCDESC* pDesc = FindFunction(dispid);
+        if (!pDesc)
+            return DISP_E_MEMBERNOTFOUND;
+        HRESULT hr = S_OK;
+        m_cDeclared = pDesc->cParams;
+        if (pParams->cArgs != static_cast<UINT>(pDesc->cParams))
+            hr = DISP_E_BADPARAMCOUNT;
+        for (SHORT i = 0; SUCCEEDED(hr) && i < pDesc->cParams; ++i)
+        {
+            // Declared parameter i is rgvarg[cArgs - 1 - i].
+            CScopedVariant value;
+            const VARTYPE vt = pDesc->lprgelemdescParam[i].tdesc.vt;
+            hr = ::VariantChangeType(value.Receive(), &pParams->rgvarg[pParams->cArgs - 1 - i], 0, vt);
+            if (SUCCEEDED(hr))
+            {
+                CScopedVariant text;
+                ::VariantChangeType(text.Receive(), const_cast<VARIANT*>(&value.Get()), 0, VT_BSTR);
+                m_params.push_back({vt, text.Type() == VT_BSTR ? Text(text.Get().bstrVal) : L"?"});
+            }
+        }
+        if (SUCCEEDED(hr) && pResult)
+        {
+            ::VariantClear(pResult);
+            pResult->vt = VT_I4;
+            pResult->lVal = m_lAnswer;
+            hr = ::VariantChangeType(pResult, pResult, 0, pDesc->elemdescFunc.tdesc.vt);
+        }
+        m_pEvents->ReleaseFuncDesc(pDesc);
+        return hr;
+    }
+
+    struct SParam
+    {
+        VARTYPE vt;
+        std::wstring strValue;
+    };
+    std::vector<SParam> m_params;
+    SHORT m_cDeclared = -1;
+
+private:
+    FUNCDESC* FindFunction(DISPID dispid)
+    {
+        TYPEATTR* pAttr = nullptr;
+        if (FAILED(m_pEvents->GetTypeAttr(&pAttr)))
+            return nullptr;
+        const WORD cFuncs = pAttr->cFuncs;
+        m_pEvents->ReleaseTypeAttr(pAttr);
+        for (UINT i = 0; i < cFuncs; ++i)
+        {
+            FUNCDESC* pDesc = nullptr;
+            if (SUCCEEDED(m_pEvents->GetFuncDesc(i, &pDesc)) && pDesc->memid == dispid)
+                return pDesc;
+            if (pDesc)
+                m_pEvents->ReleaseFuncDesc(pDesc);
+        }
+        return nullptr;
+    }
+
+    ITypeInfo* m_pEvents;
+};
+}  // namespace
+
+TEST_F(UpdateInfoManager, SubscriberTypedFromTheTypeLibraryGetsTheDeclaredArguments)
+{
+    ComPtr<ITypeLib> typeLib;
+    ASSERT_EQ(S_OK, ::LoadTypeLibEx((zeptest::ExeDir() + L"ZepBackend_Library.dll").c_str(), REGKIND_NONE,
+                                    typeLib.GetAddressOf()));
+    ComPtr<ITypeInfo> events;
+    ASSERT_EQ(S_OK, typeLib->GetTypeInfoOfGuid(DIID__IZepUpdateInfoManagerEvents, events.GetAddressOf()));
+
+    Serve("vm-q3-fw", Publish(Body(kFirmwareRule), "vm-q3-fw"));
+    ComPtr<IZepUpdateInfoManager> manager;
+    ASSERT_NO_FATAL_FAILURE(CreateComponent(manager));
+    CTypedVersionSink sink(events.Get());
+    ComPtr<IConnectionPoint> point;
+    DWORD dwCookie = 0;
+    ASSERT_NO_FATAL_FAILURE(Advise(manager.Get(), &sink, point, dwCookie));
+
+    LONG lResult = -1;
+    EXPECT_EQ(S_OK, CheckVmQ3(*manager.Get(), L"vm-q3-fw", &lResult));
+    EXPECT_EQ(1, lResult) << "the typed answer 0 says the rule holds";
+    EXPECT_EQ(1, sink.m_cCalls);
+    EXPECT_EQ(3, sink.m_cDeclared) << "as many parameters declared as arguments passed";
+    ASSERT_EQ(3u, sink.m_params.size());
+    EXPECT_EQ(VT_INT, sink.m_params[0].vt);
+    EXPECT_EQ(L"5", sink.m_params[0].strValue) << "the rule number (LessThan)";
+    EXPECT_EQ(VT_BSTR, sink.m_params[1].vt);
+    EXPECT_EQ(L"2.1", sink.m_params[1].strValue) << "the rule's version";
+    EXPECT_EQ(VT_BSTR, sink.m_params[2].vt);
+    EXPECT_EQ(L"2.0", sink.m_params[2].strValue) << "the player's current version";
+    ASSERT_EQ(S_OK, manager->Terminate());
+    ASSERT_EQ(S_OK, point->Unadvise(dwCookie));
 }
