@@ -94,7 +94,9 @@ bool RemoveTree(const std::wstring& path)
             if (name == L"." || name == L"..")
                 continue;
             const std::wstring child = dir + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                ::RemoveDirectoryW(child.c_str());
+            else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
             else
             {
@@ -106,6 +108,42 @@ bool RemoveTree(const std::wstring& path)
     find.Reset();
     return ::RemoveDirectoryW(dir.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND ||
            ::GetLastError() == ERROR_PATH_NOT_FOUND;
+}
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target)
+{
+    typedef char*(CDECL * PFN_UNIX_NAME)(LPCWSTR);
+    const HMODULE hKernel = ::GetModuleHandleW(L"kernel32.dll");
+    const auto pfnUnixName =
+        reinterpret_cast<PFN_UNIX_NAME>(reinterpret_cast<void*>(::GetProcAddress(hKernel, "wine_get_unix_file_name")));
+    if (pfnUnixName)
+    {
+        // Wine runs a Unix program started by its Unix path on drive Z:.
+        char* pszTarget = pfnUnixName(target.c_str());
+        char* pszLink = pfnUnixName(link.c_str());
+        if (pszTarget && pszLink)
+        {
+            const std::string command = std::string("Z:\\bin\\ln -s \"") + pszTarget + "\" \"" + pszLink + "\"";
+            DWORD dwExit = 1;
+            RunProcess(std::wstring(command.begin(), command.end()), 10000, dwExit);
+        }
+        ::HeapFree(::GetProcessHeap(), 0, pszTarget);
+        ::HeapFree(::GetProcessHeap(), 0, pszLink);
+    }
+    else
+    {
+        // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE: in developer mode no privilege is needed.
+        ::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2);
+    }
+    // Wine does not wait for a Unix program the way it waits for its own: look for a while.
+    for (int nTry = 0; nTry < 100; ++nTry)
+    {
+        const DWORD dwAttributes = ::GetFileAttributesW(link.c_str());
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES)
+            return (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        ::Sleep(50);
+    }
+    return false;
 }
 
 bool WriteFileBytes(const std::wstring& path, const void* pData, size_t cb)

@@ -6,6 +6,7 @@
 #include "common/string_util.h"
 #include "update/download/download_codes.h"
 #include "update/download/download_file_name.h"
+#include "update/download/user_download_folder.h"
 #include "update/info/info_log.h"
 
 namespace
@@ -210,7 +211,6 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
     const std::wstring strAgent =
         AgentText(std::wstring(kClientVersion) + L"#" + (strModel.empty() ? L"-" : strModel) + L"#" +
                   BstrText(current.m_bstrCurrentVersion) + L"#" + BstrText(current.m_bstrLastUpdateStatus) + L"#");
-    const std::wstring strFolder = m_strDataFolder + L"\\" + ServiceFolderName(strServiceId);
 
     const std::wstring strBaseUrl = m_bstrBaseUrl.ToString();
     log.Trace(FormatString(L"Base URL %s", strBaseUrl.c_str()));
@@ -219,7 +219,9 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
         return hr = E_INVALIDARG;
     log.Trace(FormatString(L"Infomation File Path %s", strUrl.c_str()));
 
-    hr = FetchInfoFile(strAgent, strFolder, strUrl, log, m_strFilePath);
+    // Held until the file has been read and removed.
+    CUserDownloadFolder folder;
+    hr = FetchInfoFile(strAgent, ServiceFolderName(strServiceId), strUrl, log, folder, m_strFilePath);
     if (FAILED(hr))
         return hr;
 
@@ -293,17 +295,22 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
     return hr = S_OK;
 }
 
-HRESULT CZepUpdateInfoManagerImpl::FetchInfoFile(const std::wstring& strAgent, const std::wstring& strFolder,
+HRESULT CZepUpdateInfoManagerImpl::FetchInfoFile(const std::wstring& strAgent, const std::wstring& strServiceFolderName,
                                                  const std::wstring& strUrl, CInfoMethodLog& log,
-                                                 std::wstring& strFilePath)
+                                                 CUserDownloadFolder& folder, std::wstring& strFilePath)
 {
     strFilePath.clear();
     HRESULT hr = m_downloader.Initialize(strAgent.c_str(), nullptr, nullptr);
     if (FAILED(hr))
         return hr;
-    // A folder that cannot be made is reported by the download below.
-    CreateFolderForAllUsers(strFolder);
-    m_downloader.SetDownloadFolder(strFolder.c_str());
+    hr = folder.Open(m_strDataFolder, strServiceFolderName);
+    if (FAILED(hr))
+    {
+        log.Trace(FormatString(L"Download folder refused 0x%08X", static_cast<unsigned>(hr)));
+        m_downloader.CloseHandles();
+        return MapDownloadResult(E_DL_CREATE_FOLDER);
+    }
+    m_downloader.SetDownloadFolder(folder.Path().c_str());
     hr = m_downloader.Download(strUrl.c_str(), 0);
     log.Trace(FormatString(L"Down load result hr = 0x%08X", static_cast<unsigned>(hr)));
     if (FAILED(hr))

@@ -62,8 +62,10 @@ private:
     HRESULT CheckServiceId(BSTR bstrServiceID) const noexcept;
     void RemoveFromList() noexcept;
     // Every use of the downloader is here.
-    HRESULT FetchInfoFile(const std::wstring& strAgent, const std::wstring& strFolder, const std::wstring& strUrl,
-                          class CInfoMethodLog& log, std::wstring& strFilePath);
+    // The file goes into the user's own folder of the service, which stays held in folder.
+    HRESULT FetchInfoFile(const std::wstring& strAgent, const std::wstring& strServiceFolderName,
+                          const std::wstring& strUrl, class CInfoMethodLog& log, class CUserDownloadFolder& folder,
+                          std::wstring& strFilePath);
     HRESULT AccessOnce(const std::wstring& strAgent, const std::wstring& strUrl);
 
     bool m_bRegistered;
