@@ -266,7 +266,8 @@ DWORD CZepSoftwareDownloadManagerImpl::RunWorker()
     if (FAILED(hr))
     {
         log.m_log.ErrorPrintf(L"Download folder refused 0x%08X", static_cast<unsigned>(hr));
-        m_hrLastResult = E_DL_CREATE_FOLDER;
+        // Ended like any download that could not write its file, events included.
+        HandleStatus(eMsgDownloadEnd, static_cast<DWORD_PTR>(static_cast<DWORD>(E_DL_CREATE_FOLDER)));
         return static_cast<DWORD>(MapDownloadResult(E_DL_CREATE_FOLDER));
     }
     m_downloader.SetDownloadFolder(folder.Path().c_str());
