@@ -194,6 +194,21 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target)
     return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+std::wstring FolderEntries(const std::wstring& path)
+{
+    std::wstring entries;
+    WIN32_FIND_DATAW fd;
+    UniqueFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &fd));
+    if (!find)
+        return entries;
+    do
+    {
+        if (wcscmp(fd.cFileName, L".") != 0 && wcscmp(fd.cFileName, L"..") != 0)
+            entries += std::wstring(fd.cFileName) + L" ";
+    } while (::FindNextFileW(find.Get(), &fd));
+    return entries;
+}
+
 bool WriteFileBytes(const std::wstring& path, const void* pData, size_t cb)
 {
     UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,

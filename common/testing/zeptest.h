@@ -32,6 +32,10 @@ bool RemoveTree(const std::wstring& path);
 // which Wine reports that way. False when no such link could be made.
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
 
+// The names in a folder, "." and ".." left out, joined with a blank after each; empty when there
+// are none (or the folder is missing).
+std::wstring FolderEntries(const std::wstring& path);
+
 // Writes bytes to a file, replacing it.
 bool WriteFileBytes(const std::wstring& path, const void* pData, size_t cb);
 bool ReadFileBytes(const std::wstring& path, std::string& data);
