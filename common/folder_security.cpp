@@ -179,31 +179,28 @@ HRESULT CurrentUserSidText(std::wstring& strSid)
     return S_OK;
 }
 
-UniqueLocalMem BuildPrivateFolderSecurity()
+UniqueLocalMem BuildFolderSecurity(const PSID* pSids, size_t cSids, PSID pOwner, bool bProtected)
 {
-    SPrivateSids sids;
-    if (FAILED(LoadPrivateSids(sids)))
-        return UniqueLocalMem();
-    PSID accounts[3] = {sids.user.Get(), sids.system, sids.administrators};
     DWORD cbAcl = sizeof(ACL);
-    for (PSID pSid : accounts)
-        cbAcl += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + ::GetLengthSid(pSid);
+    for (size_t i = 0; i < cSids; ++i)
+        cbAcl += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + ::GetLengthSid(pSids[i]);
     UniqueLocalMem acl(::LocalAlloc(LPTR, cbAcl));
     if (!acl)
         return UniqueLocalMem();
     PACL pAcl = static_cast<PACL>(acl.Get());
     if (!::InitializeAcl(pAcl, cbAcl, ACL_REVISION))
         return UniqueLocalMem();
-    for (PSID pSid : accounts)
+    for (size_t i = 0; i < cSids; ++i)
     {
-        if (!::AddAccessAllowedAceEx(pAcl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, GENERIC_ALL, pSid))
+        if (!::AddAccessAllowedAceEx(pAcl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, GENERIC_ALL,
+                                     pSids[i]))
             return UniqueLocalMem();
     }
     SECURITY_DESCRIPTOR sdAbsolute;
     if (!::InitializeSecurityDescriptor(&sdAbsolute, SECURITY_DESCRIPTOR_REVISION) ||
-        !::SetSecurityDescriptorOwner(&sdAbsolute, sids.user.Get(), FALSE) ||
+        (pOwner && !::SetSecurityDescriptorOwner(&sdAbsolute, pOwner, FALSE)) ||
         !::SetSecurityDescriptorDacl(&sdAbsolute, TRUE, pAcl, FALSE) ||
-        !::SetSecurityDescriptorControl(&sdAbsolute, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+        (bProtected && !::SetSecurityDescriptorControl(&sdAbsolute, SE_DACL_PROTECTED, SE_DACL_PROTECTED)))
         return UniqueLocalMem();
     DWORD cbRelative = 0;
     ::MakeSelfRelativeSD(&sdAbsolute, nullptr, &cbRelative);
@@ -213,6 +210,15 @@ UniqueLocalMem BuildPrivateFolderSecurity()
     if (!relative || !::MakeSelfRelativeSD(&sdAbsolute, relative.Get(), &cbRelative))
         return UniqueLocalMem();
     return relative;
+}
+
+UniqueLocalMem BuildPrivateFolderSecurity()
+{
+    SPrivateSids sids;
+    if (FAILED(LoadPrivateSids(sids)))
+        return UniqueLocalMem();
+    const PSID accounts[3] = {sids.user.Get(), sids.system, sids.administrators};
+    return BuildFolderSecurity(accounts, 3, sids.user.Get(), true);
 }
 
 bool IsPrivateFolderSecurity(PSECURITY_DESCRIPTOR pSecurity)

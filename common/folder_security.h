@@ -13,6 +13,11 @@
 // System, Administrators and Users. S_OK also when the folder already existed.
 HRESULT CreateFolderForAllUsers(const std::wstring& strPath);
 
+// A self-relative security descriptor whose access list allows full control, inherited by files
+// and subfolders, to each of the cSids accounts in order; with pOwner as owner (none when null)
+// and, when bProtected, an access list that takes nothing from the parent. Empty on failure.
+UniqueLocalMem BuildFolderSecurity(const PSID* pSids, size_t cSids, PSID pOwner, bool bProtected);
+
 // Whether the file system keeps the access list set on a folder. Wine derives a folder's access
 // list from its Unix mode and keeps none that is set, so there is nothing to read back there.
 bool FoldersKeepAccessLists();
