@@ -44,7 +44,8 @@ bool CSelectAppFileDlg::Choose(HWND hwndOwner, const std::wstring& strInitialFil
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
     ofn.lpstrDefExt = L"exe";
-    ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    // The launcher's working folder stays its own: the programs it starts inherit it.
+    ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
     if (!::GetOpenFileNameW(&ofn))
         return false;
     strChosen = buffer.data();

@@ -1,6 +1,7 @@
 // Tolvik.exe entry point.
 #include <windows.h>
 
+#include "common/dll_search_path.h"
 #include "launcher/tolvik_app.h"
 
 namespace
@@ -10,6 +11,7 @@ CTolvikApp theApp;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    RestrictDllSearchPath();
     theApp.InitInstance();
     return theApp.ExitInstance();
 }

@@ -85,8 +85,12 @@ bool CUpdateClient::Start(bool bAutomatic, HWND hwndOwner)
     const std::wstring strInstalled =
         TolvikRegistry::ReadMachineText(TOLVIK_KEY, ZEP_INSTALLED_PATH_VALUE).substr(0, kMaxPathText);
 
+    // The client's own folder as its working folder, not whatever the launcher's file dialog
+    // left behind: a library a program loads by name may be looked for there.
+    const std::wstring strClient = ClientPath(strInstalled);
+    const std::wstring strClientFolder = strClient.substr(0, strClient.find_last_of(L'\\'));
     const INT_PTR nResult =
-        m_shell.Execute(hwndOwner, std::wstring(), ClientPath(strInstalled), strArguments, std::wstring(), SW_HIDE);
+        m_shell.Execute(hwndOwner, std::wstring(), strClient, strArguments, strClientFolder, SW_HIDE);
     if (nResult > 32)
     {
         WriteUpdateTime(CurrentUnixTime());

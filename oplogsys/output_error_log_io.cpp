@@ -27,8 +27,11 @@ std::wstring COutputErrorLogIO::MutexName(const std::wstring& strPath)
     return L"COutputErrorLogIO::" + BaseName(strPath);
 }
 
-COutputErrorLogIO::COutputErrorLogIO(const wchar_t* pszPath, DWORD dwMaxSize, int nTrim)
-    : m_strPath(pszPath ? pszPath : L""), m_mutex(MutexName(m_strPath).c_str()), m_dwMaxSize(dwMaxSize), m_nTrim(nTrim)
+COutputErrorLogIO::COutputErrorLogIO(const wchar_t* pszPath, DWORD dwMaxSize, int nTrim, DWORD dwWaitMs)
+    : m_strPath(pszPath ? pszPath : L""),
+      m_mutex(MutexName(m_strPath).c_str(), dwWaitMs),
+      m_dwMaxSize(dwMaxSize),
+      m_nTrim(nTrim)
 {
 }
 
@@ -40,8 +43,9 @@ COutputErrorLogIO::~COutputErrorLogIO()
 
 long COutputErrorLogIO::Lock()
 {
-    m_mutex.Lock();
-    if (m_nDepth == 0 && !m_strPath.empty())
+    // Not waited for in time: the file stays closed and this line is dropped.
+    const bool bLocked = m_mutex.Lock() != 0;
+    if (m_nDepth == 0 && bLocked && !m_strPath.empty())
     {
         for (int nAttempt = 0; nAttempt < kOpenAttempts; ++nAttempt)
         {

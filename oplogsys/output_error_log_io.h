@@ -11,8 +11,12 @@ namespace opLogSys
 class COutputErrorLogIO : public Common::CReference<ILogIO>
 {
 public:
+    // A writer that holds the file's mutex longer than this costs the line being written, never
+    // the program that logs it.
+    static constexpr DWORD kDefaultWaitMs = 3000;
+
     // nTrim 1: drop the oldest whole lines in place; 0: move the file aside to "<path>.bak".
-    COutputErrorLogIO(const wchar_t* pszPath, DWORD dwMaxSize, int nTrim);
+    COutputErrorLogIO(const wchar_t* pszPath, DWORD dwMaxSize, int nTrim, DWORD dwWaitMs = kDefaultWaitMs);
     ~COutputErrorLogIO() override;
 
     long Lock() override;

@@ -138,7 +138,7 @@ size_t ToAnsi(const wchar_t* pszText, char* pBuffer, size_t cbBuffer) noexcept
     return nCut;
 }
 
-CMutex::CMutex(const wchar_t* pszName) : m_strName(pszName ? pszName : L"") {}
+CMutex::CMutex(const wchar_t* pszName, DWORD dwWaitMs) : m_strName(pszName ? pszName : L""), m_dwWaitMs(dwWaitMs) {}
 
 CMutex::~CMutex()
 {
@@ -153,14 +153,17 @@ long CMutex::Lock()
 {
     if (++m_nLockCount == 1)
     {
+        m_bTimedOut = false;
         m_hMutex = ::CreateMutexW(nullptr, FALSE, m_strName.c_str());
-        if (m_hMutex != nullptr)
+        // An owner that died while holding it leaves it abandoned: the file is still usable.
+        if (m_hMutex != nullptr && ::WaitForSingleObject(m_hMutex, m_dwWaitMs) == WAIT_TIMEOUT)
         {
-            // An owner that died while holding it leaves it abandoned: the file is still usable.
-            ::WaitForSingleObject(m_hMutex, INFINITE);
+            ::CloseHandle(m_hMutex);
+            m_hMutex = nullptr;
+            m_bTimedOut = true;
         }
     }
-    return 1;
+    return m_bTimedOut ? 0 : 1;
 }
 
 long CMutex::Unlock()

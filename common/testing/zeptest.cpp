@@ -15,6 +15,8 @@ namespace
 {
 std::wstring g_tempDir;  // the current test's
 
+void RemoveFolderLink(const std::wstring& link);
+
 class CSandboxListener : public ::testing::EmptyTestEventListener
 {
 public:
@@ -82,8 +84,15 @@ bool RemoveTree(const std::wstring& path)
     if (path.empty())
         return false;
     std::wstring dir = path;
-    if (dir.back() != L'\\')
-        dir += L'\\';
+    while (dir.size() > 3 && dir.back() == L'\\')
+        dir.pop_back();
+    const DWORD dwAttributes = ::GetFileAttributesW(dir.c_str());
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    {
+        RemoveFolderLink(dir);
+        return ::GetFileAttributesW(dir.c_str()) == INVALID_FILE_ATTRIBUTES;
+    }
+    dir += L'\\';
     WIN32_FIND_DATAW fd;
     UniqueFindHandle find(::FindFirstFileW((dir + L"*").c_str(), &fd));
     if (find)
@@ -94,7 +103,9 @@ bool RemoveTree(const std::wstring& path)
             if (name == L"." || name == L"..")
                 continue;
             const std::wstring child = dir + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveFolderLink(child);
+            else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
             else
             {
@@ -106,6 +117,96 @@ bool RemoveTree(const std::wstring& path)
     find.Reset();
     return ::RemoveDirectoryW(dir.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND ||
            ::GetLastError() == ERROR_PATH_NOT_FOUND;
+}
+
+namespace
+{
+typedef char*(CDECL* PFN_UNIX_NAME)(LPCWSTR);
+
+// Wine's own name for a path on the host; nullptr outside Wine.
+PFN_UNIX_NAME UnixNameFunction()
+{
+    const HMODULE hKernel = ::GetModuleHandleW(L"kernel32.dll");
+    return reinterpret_cast<PFN_UNIX_NAME>(reinterpret_cast<void*>(::GetProcAddress(hKernel, "wine_get_unix_file_name")));
+}
+
+// Runs a program of the host on the host names of paths (Wine starts one by its path on drive Z:).
+void RunHostCommand(const char* pszCommand, const std::wstring& first, const std::wstring& second = std::wstring())
+{
+    const PFN_UNIX_NAME pfnUnixName = UnixNameFunction();
+    std::string command = pszCommand;
+    for (const std::wstring* pPath : {&first, &second})
+    {
+        if (pPath->empty())
+            continue;
+        char* pszUnix = pfnUnixName(pPath->c_str());
+        if (!pszUnix)
+            return;
+        command += std::string(" \"") + pszUnix + "\"";
+        ::HeapFree(::GetProcessHeap(), 0, pszUnix);
+    }
+    DWORD dwExit = 1;
+    RunProcess(std::wstring(command.begin(), command.end()), 10000, dwExit);
+}
+
+DWORD AttributesAfterHostCommand(const std::wstring& path, bool bPresent)
+{
+    // Wine does not wait for a program of the host the way it waits for its own: look for a while.
+    DWORD dwAttributes = INVALID_FILE_ATTRIBUTES;
+    for (int nTry = 0; nTry < 100; ++nTry)
+    {
+        dwAttributes = ::GetFileAttributesW(path.c_str());
+        if ((dwAttributes != INVALID_FILE_ATTRIBUTES) == bPresent)
+            break;
+        ::Sleep(50);
+    }
+    return dwAttributes;
+}
+
+// Removes a link to a folder, never the folder it points to (Wine's RemoveDirectory removes the
+// target of a Unix link).
+void RemoveFolderLink(const std::wstring& link)
+{
+    if (!UnixNameFunction())
+    {
+        ::RemoveDirectoryW(link.c_str());
+        return;
+    }
+    RunHostCommand("Z:\\bin\\rm -f", link);
+    AttributesAfterHostCommand(link, false);
+}
+}  // namespace
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target)
+{
+    DWORD dwAttributes = INVALID_FILE_ATTRIBUTES;
+    if (UnixNameFunction())
+    {
+        RunHostCommand("Z:\\bin\\ln -s", target, link);
+        dwAttributes = AttributesAfterHostCommand(link, true);
+    }
+    else
+    {
+        // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE: in developer mode no privilege is needed.
+        ::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2);
+        dwAttributes = ::GetFileAttributesW(link.c_str());
+    }
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::wstring FolderEntries(const std::wstring& path)
+{
+    std::wstring entries;
+    WIN32_FIND_DATAW fd;
+    UniqueFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &fd));
+    if (!find)
+        return entries;
+    do
+    {
+        if (wcscmp(fd.cFileName, L".") != 0 && wcscmp(fd.cFileName, L"..") != 0)
+            entries += std::wstring(fd.cFileName) + L" ";
+    } while (::FindNextFileW(find.Get(), &fd));
+    return entries;
 }
 
 bool WriteFileBytes(const std::wstring& path, const void* pData, size_t cb)

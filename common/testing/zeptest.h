@@ -24,8 +24,17 @@ bool StartProcess(const std::wstring& commandLine, UniqueHandle& process, DWORD*
 // within dwTimeoutMs (it is then terminated); dwExitCode receives its exit code.
 bool RunProcess(const std::wstring& commandLine, DWORD dwTimeoutMs, DWORD& dwExitCode);
 
-// Removes a folder and everything in it; true when it is gone.
+// Removes a folder and everything in it, never what a link in it points to; true when it is gone.
 bool RemoveTree(const std::wstring& path);
+
+// Makes link a symbolic link to the existing folder target, shown as a reparse point: on Windows a
+// directory symbolic link (where this account may make one), under Wine a Unix symbolic link,
+// which Wine reports that way. False when no such link could be made.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
+
+// The names in a folder, "." and ".." left out, joined with a blank after each; empty when there
+// are none (or the folder is missing).
+std::wstring FolderEntries(const std::wstring& path);
 
 // Writes bytes to a file, replacing it.
 bool WriteFileBytes(const std::wstring& path, const void* pData, size_t cb);

@@ -71,6 +71,13 @@ bool RunDialog(CAnswer& answer, const std::wstring& strInitial, std::wstring& st
     g_pAnswer = nullptr;
     return bChosen;
 }
+
+std::wstring CurrentDirectory()
+{
+    wchar_t sz[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, sz);
+    return sz;
+}
 }  // namespace
 
 TEST(SelectAppFileDlgTest, TitleFilterInitialFileAndTheChosenProgram)
@@ -79,10 +86,14 @@ TEST(SelectAppFileDlgTest, TitleFilterInitialFileAndTheChosenProgram)
     ASSERT_TRUE(zeptest::WriteFileBytes(dir + L"current.exe", "MZ", 2));
     ASSERT_TRUE(zeptest::WriteFileBytes(dir + L"player.exe", "MZ", 2));
 
+    ASSERT_TRUE(::SetCurrentDirectoryW(zeptest::ExeDir().c_str()));
+    const std::wstring strWorkingFolder = CurrentDirectory();
+
     CAnswer answer;
     answer.strTyped = dir + L"player.exe";
     std::wstring chosen;
     ASSERT_TRUE(RunDialog(answer, dir + L"current.exe", chosen));
+    EXPECT_EQ(strWorkingFolder, CurrentDirectory()) << "the programs the launcher starts inherit its working folder";
     EXPECT_TRUE(answer.bSeen);
     EXPECT_NE(std::wstring::npos, answer.strInitial.find(L"current.exe")) << "starts at the current program";
     EXPECT_NE(std::wstring::npos, answer.strFirstType.find(L"プログラム"));

@@ -68,7 +68,7 @@ TEST(UpdateClientTest, StartsHiddenAndRecordsTheTime)
     EXPECT_EQ(L"", call.verb);
     EXPECT_EQ(L"C:\\Velomar\\UpdateChecker\\Quenta.exe", call.file);
     EXPECT_EQ(kThreeBlocks, call.parameters);
-    EXPECT_EQ(L"", call.directory);
+    EXPECT_EQ(L"C:\\Velomar\\UpdateChecker", call.directory) << "the client's own folder, whatever the launcher's is";
     EXPECT_EQ(SW_HIDE, call.nShowCmd);
     EXPECT_TRUE(shell.m_messages.empty());
 

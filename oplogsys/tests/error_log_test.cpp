@@ -250,3 +250,61 @@ TEST(ErrorLogTest, TwoProcessesAppendWithoutLoss)
     for (auto& item : banners)
         EXPECT_EQ(2, item.second);
 }
+
+TEST(ErrorLogTest, AWriterHoldingTheFileTooLongCostsTheLineNotTheProgram)
+{
+    const std::wstring strPath = ErrorPath(L"held.log");
+    struct SHolder
+    {
+        std::wstring strMutex;
+        HANDLE hHeld;
+        HANDLE hRelease;
+    } holder = {COutputErrorLogIO::MutexName(strPath), ::CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                ::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandle held(holder.hHeld);
+    UniqueHandle release(holder.hRelease);
+    // Another writer of the same file, stuck while it holds the file's mutex.
+    UniqueHandle holderThread(::CreateThread(
+        nullptr, 0,
+        [](void* pParam) -> DWORD {
+            auto* p = static_cast<SHolder*>(pParam);
+            UniqueHandle mutex(::CreateMutexW(nullptr, TRUE, p->strMutex.c_str()));
+            ::SetEvent(p->hHeld);
+            ::WaitForSingleObject(p->hRelease, INFINITE);
+            ::ReleaseMutex(mutex.Get());
+            return 0;
+        },
+        &holder, 0, nullptr));
+    ASSERT_TRUE(holderThread.IsValid());
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(held.Get(), 10000));
+
+    CLogSysInfo* pInfo = new CLogSysInfo;
+    {
+        COutputLogSystem system(L"Held", pInfo, strPath.c_str(), kErrorLogMaxSize, kErrorLogTrim);
+        struct SWriter
+        {
+            COutputLogSystem* pSystem;
+        } writer = {&system};
+        UniqueHandle writerThread(::CreateThread(
+            nullptr, 0,
+            [](void* pParam) -> DWORD {
+                static_cast<SWriter*>(pParam)->pSystem->WriteError(L"dropped");
+                return 0;
+            },
+            &writer, 0, nullptr));
+        ASSERT_TRUE(writerThread.IsValid());
+        const DWORD dwStart = ::GetTickCount();
+        const DWORD dwWait = ::WaitForSingleObject(writerThread.Get(), 4 * COutputErrorLogIO::kDefaultWaitMs);
+        EXPECT_EQ(WAIT_OBJECT_0, dwWait) << "the writer waits without end for the other holder";
+        EXPECT_GE(::GetTickCount() - dwStart + 100, COutputErrorLogIO::kDefaultWaitMs) << "it waited for a while";
+        ::SetEvent(release.Get());
+        ::WaitForSingleObject(writerThread.Get(), INFINITE);
+        ::WaitForSingleObject(holderThread.Get(), INFINITE);
+
+        system.WriteError(L"kept");
+    }
+    pInfo->Release();
+    const std::string strFile = oplogtest::ReadFileText(strPath);
+    EXPECT_EQ(std::string::npos, strFile.find("dropped")) << strFile;
+    EXPECT_NE(std::string::npos, strFile.find("] kept\r\n")) << strFile;
+}

@@ -1,6 +1,7 @@
 #include "update/client/firmware_library.h"
 
 #include "common/error_macros.h"
+#include "common/module_path.h"
 
 namespace
 {
@@ -10,12 +11,25 @@ bool Resolve(HMODULE hModule, const char* pszName, T& pfn)
     pfn = reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(hModule, pszName)));
     return pfn != nullptr;
 }
+
+// The library sends firmware to the player: a file of that name in the working folder or on the
+// PATH must never be the one bound.
+std::wstring LibraryPath(const wchar_t* pszLibrary)
+{
+    const std::wstring strLibrary = pszLibrary ? pszLibrary : L"";
+    if (strLibrary.find_first_of(L"\\/:") != std::wstring::npos)
+        return strLibrary;
+    const std::wstring strFolder = ModuleFolder(nullptr);
+    return strFolder.empty() ? std::wstring() : strFolder + strLibrary;
+}
 }  // namespace
 
 HRESULT CFirmwareLibrary::Bind(const wchar_t* pszLibrary)
 {
     Unbind();
-    UniqueHModule module(::LoadLibraryW(pszLibrary));
+    const std::wstring strPath = LibraryPath(pszLibrary);
+    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), strPath.empty());
+    UniqueHModule module(::LoadLibraryW(strPath.c_str()));
     RETURN_LAST_ERROR_IF(!module);
     const HMODULE h = module.Get();
     const bool bAll = Resolve(h, "GetDevices", m_pfnGetDevices) && Resolve(h, "GetDeviceCount", m_pfnGetDeviceCount) &&

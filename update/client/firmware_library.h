@@ -62,8 +62,8 @@ typedef int(__cdecl* PFN_ZEP_CHECK_VERSION)(const wchar_t* pszFirst, const wchar
 class CFirmwareLibrary
 {
 public:
-    // Loads the library (a bare name is searched for as usual) and resolves the seven entry
-    // points; a missing one unloads it again and gives E_FAIL.
+    // Loads the library (a bare name from the program's own folder, never through the search
+    // order) and resolves the seven entry points; a missing one unloads it again and gives E_FAIL.
     HRESULT Bind(const wchar_t* pszLibrary);
     void Unbind() noexcept;
     bool IsBound() const noexcept { return m_module.IsValid(); }

@@ -37,8 +37,7 @@ bool CZepMini_ApplicationApp::InitInstance(HINSTANCE hInstance, const wchar_t* p
     if (!m_hResources)
         return false;
 
-    m_hMutex = ::CreateMutexW(nullptr, FALSE, QUENTA_MUTEX_NAME);
-    if (m_hMutex && ::GetLastError() == ERROR_ALREADY_EXISTS)
+    if (!AcquireSingleInstance(QUENTA_MUTEX_NAME, m_mutex))
         return false;
 
     CZepCommandLineInfo commandLine;
@@ -62,6 +61,20 @@ bool CZepMini_ApplicationApp::InitInstance(HINSTANCE hInstance, const wchar_t* p
         manager.Gui()->ShowErrorMessage(ZEP_E_INVALID_ARGUMENTS);
     manager.Terminate();
     return false;
+}
+
+bool CZepMini_ApplicationApp::AcquireSingleInstance(const wchar_t* pszName, UniqueHandle& mutex)
+{
+    mutex.Reset(::CreateMutexW(nullptr, FALSE, pszName));
+    const DWORD dwError = ::GetLastError();
+    if (!mutex)
+        return dwError != ERROR_ACCESS_DENIED;
+    if (dwError == ERROR_ALREADY_EXISTS)
+    {
+        mutex.Reset();
+        return false;
+    }
+    return true;
 }
 
 int CZepMini_ApplicationApp::ExitInstance()

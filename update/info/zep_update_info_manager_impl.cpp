@@ -8,6 +8,7 @@
 #include "common/string_util.h"
 #include "update/download/download_codes.h"
 #include "update/download/download_file_name.h"
+#include "update/download/user_download_folder.h"
 #include "update/info/info_log.h"
 #include "update/info/info_signature.h"
 #include "update/info/signature_serial_store.h"
@@ -226,7 +227,6 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
     const std::wstring strAgent =
         AgentText(std::wstring(kClientVersion) + L"#" + (strModel.empty() ? L"-" : strModel) + L"#" +
                   BstrText(current.m_bstrCurrentVersion) + L"#" + BstrText(current.m_bstrLastUpdateStatus) + L"#");
-    const std::wstring strFolder = m_strDataFolder + L"\\" + ServiceFolderName(strServiceId);
 
     const std::wstring strBaseUrl = m_bstrBaseUrl.ToString();
     log.Trace(FormatString(L"Base URL %s", strBaseUrl.c_str()));
@@ -235,12 +235,20 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
         return hr = E_INVALIDARG;
     log.Trace(FormatString(L"Infomation File Path %s", strUrl.c_str()));
 
+    // The user's own folder of the service, held until both files have been read and removed.
+    CUserDownloadFolder folder;
+    hr = folder.Open(m_strDataFolder, ServiceFolderName(strServiceId));
+    if (FAILED(hr))
+    {
+        log.Trace(FormatString(L"Download folder refused 0x%08X", static_cast<unsigned>(hr)));
+        return hr = MapDownloadResult(E_DL_CREATE_FOLDER);
+    }
     std::vector<BYTE> info;
-    hr = FetchFile(strAgent, strFolder, strUrl, kMaxInfoFileBytes, log, info);
+    hr = FetchFile(strAgent, folder, strUrl, kMaxInfoFileBytes, log, info);
     if (FAILED(hr))
         return hr;
     ULONGLONG ullSerial = 0;
-    hr = CheckSignature(strAgent, strFolder, strUrl + L".sig", info, strCategory, log, ullSerial);
+    hr = CheckSignature(strAgent, folder, strUrl + L".sig", info, strCategory, log, ullSerial);
     if (FAILED(hr))
         return hr;
 
@@ -315,7 +323,7 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
     return hr = S_OK;
 }
 
-HRESULT CZepUpdateInfoManagerImpl::FetchFile(const std::wstring& strAgent, const std::wstring& strFolder,
+HRESULT CZepUpdateInfoManagerImpl::FetchFile(const std::wstring& strAgent, const CUserDownloadFolder& folder,
                                              const std::wstring& strUrl, DWORD cbMax, CInfoMethodLog& log,
                                              std::vector<BYTE>& bytes)
 {
@@ -323,9 +331,7 @@ HRESULT CZepUpdateInfoManagerImpl::FetchFile(const std::wstring& strAgent, const
     HRESULT hr = m_downloader.Initialize(strAgent.c_str(), nullptr, nullptr);
     if (FAILED(hr))
         return hr;
-    // A folder that cannot be made is reported by the download below.
-    CreateFolderForAllUsers(strFolder);
-    m_downloader.SetDownloadFolder(strFolder.c_str());
+    m_downloader.SetDownloadFolder(folder.Path().c_str());
     m_downloader.SetKeepFile(true);
     hr = m_downloader.Download(strUrl.c_str(), 0);
     log.Trace(FormatString(L"Down load result hr = 0x%08X", static_cast<unsigned>(hr)));
@@ -335,8 +341,8 @@ HRESULT CZepUpdateInfoManagerImpl::FetchFile(const std::wstring& strAgent, const
     const HRESULT hrPath = m_downloader.GetFilePath(szPath, MAX_PATH);
     if (FAILED(hr))
         return MapDownloadResult(hr);
-    // The folder is writable by every user: the bytes are read through the handle the download
-    // wrote with, which nobody else may write to, and the path is never opened again.
+    // The bytes are read through the handle the download wrote with, which nobody else may write
+    // to, and the path is never opened again.
     hr = ReadWholeFile(file.Get(), cbMax, bytes);
     file.Reset();
     if (SUCCEEDED(hrPath))
@@ -377,7 +383,7 @@ HRESULT CZepUpdateInfoManagerImpl::ReadWholeFile(HANDLE hFile, DWORD cbMax, std:
     return S_OK;
 }
 
-HRESULT CZepUpdateInfoManagerImpl::CheckSignature(const std::wstring& strAgent, const std::wstring& strFolder,
+HRESULT CZepUpdateInfoManagerImpl::CheckSignature(const std::wstring& strAgent, const CUserDownloadFolder& folder,
                                                   const std::wstring& strSigUrl, const std::vector<BYTE>& info,
                                                   const std::wstring& strCategory, CInfoMethodLog& log,
                                                   ULONGLONG& ullSerial)
@@ -385,7 +391,7 @@ HRESULT CZepUpdateInfoManagerImpl::CheckSignature(const std::wstring& strAgent, 
     ullSerial = 0;
     std::string strSignature;
     std::vector<BYTE> sigBytes;
-    HRESULT hr = FetchFile(strAgent, strFolder, strSigUrl, InfoSignature::kMaxSignatureFileBytes, log, sigBytes);
+    HRESULT hr = FetchFile(strAgent, folder, strSigUrl, InfoSignature::kMaxSignatureFileBytes, log, sigBytes);
     // Only an answer that there is no such file counts as a missing signature; a network
     // failure is reported as one.
     if (FAILED(hr) && hr != ZEP_E_INFO_NOT_FOUND)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/folder_security.h"
 #include "common/product_keys.h"
 #include "common/registry.h"
 #include "common/string_util.h"
@@ -339,8 +340,10 @@ TEST_F(QuentaProcess, UntrustedPcPackagesAreRefusedNotStartedAndDeleted)
         ::SetEnvironmentVariableW(L"QUENTA_TEST_INSTALLER_LOG", nullptr);
         EXPECT_EQ(L"44", RealRegistryRead(std::wstring(kClientKey) + L"\\TVK", L"LastUpdateStatus"));
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(strLog.c_str())) << "the package was started";
+        std::wstring strSid;
+        ASSERT_EQ(S_OK, CurrentUserSidText(strSid));
         const std::wstring strDownloaded =
-            CZepUpdateInfoManagerImpl::DefaultDataFolder() + L"\\TVK\\" + Utf8ToWide(c.pszFile);
+            CZepUpdateInfoManagerImpl::DefaultDataFolder() + L"\\TVK\\" + strSid + L"\\" + Utf8ToWide(c.pszFile);
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(strDownloaded.c_str())) << strDownloaded;
         // The confirmation, then the error the user is owed once it was shown.
         EXPECT_EQ(2u, seen.size());

@@ -8,6 +8,7 @@
 #include "common/folder_security.h"
 #include "oplogsys/oplogsys.h"
 #include "update/download/download_codes.h"
+#include "update/download/user_download_folder.h"
 #include "update/info/zep_backend_log.h"
 #include "update/info/zep_update_info_manager_impl.h"
 
@@ -245,11 +246,11 @@ DWORD CZepSoftwareDownloadManagerImpl::RunWorker()
     long hr = S_OK;
     CManagerLog log(L"CZepSoftwareDownloadManagerImpl::DownloadThread", &hr);
     std::wstring strUrl;
-    std::wstring strFolder;
+    std::wstring strServiceFolderName;
     {
         CXLock lock(m_cs);
         strUrl = m_strUrl;
-        strFolder = m_strDownloadRoot + L"\\" + CZepUpdateInfoManagerImpl::ServiceFolderName(m_strServiceId);
+        strServiceFolderName = CZepUpdateInfoManagerImpl::ServiceFolderName(m_strServiceId);
     }
     m_downloader.SetCallback(&CZepSoftwareDownloadManagerImpl::OnDownloadStatus, reinterpret_cast<DWORD_PTR>(this));
     hr = m_downloader.Initialize(kAgentName, nullptr, nullptr);
@@ -260,9 +261,17 @@ DWORD CZepSoftwareDownloadManagerImpl::RunWorker()
         log.m_log.ErrorPrintf(L"Initialize failed 0x%08X", static_cast<unsigned>(hr));
         return static_cast<DWORD>(MapDownloadResult(hr));
     }
-    // A folder that cannot be made is reported by the download below.
-    CreateFolderForAllUsers(strFolder);
-    m_downloader.SetDownloadFolder(strFolder.c_str());
+    // Held until the worker ends: the package is written and checked where nobody else can reach.
+    CUserDownloadFolder folder;
+    hr = folder.Open(m_strDownloadRoot, strServiceFolderName);
+    if (FAILED(hr))
+    {
+        log.m_log.ErrorPrintf(L"Download folder refused 0x%08X", static_cast<unsigned>(hr));
+        // Ended like any download that could not write its file, events included.
+        HandleStatus(eMsgDownloadEnd, static_cast<DWORD_PTR>(static_cast<DWORD>(E_DL_CREATE_FOLDER)));
+        return static_cast<DWORD>(MapDownloadResult(E_DL_CREATE_FOLDER));
+    }
+    m_downloader.SetDownloadFolder(folder.Path().c_str());
 
     m_lDownloading = 1;
     ::WaitForSingleObject(m_hStopEvent.Get(), kStartPauseMs);

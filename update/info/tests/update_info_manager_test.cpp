@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/com_init.h"
+#include "common/folder_security.h"
 #include "common/scoped_bstr.h"
 #include "common/registry.h"
 #include "common/scoped_variant.h"
@@ -168,6 +169,13 @@ protected:
     }
 
     std::wstring BaseUrl() const { return m_server.Url("/base/"); }
+    // Where this user's information files of a service are written.
+    std::wstring UserFolder(const wchar_t* pszService) const
+    {
+        std::wstring strSid;
+        EXPECT_EQ(S_OK, CurrentUserSidText(strSid));
+        return m_strData + L"\\" + pszService + L"\\" + strSid;
+    }
     static std::string InfoPath(const std::string& strService)
     {
         return std::string("/base/") + kCategory + "/" + strService + "/info/info.xml";
@@ -248,7 +256,8 @@ TEST_F(UpdateInfoManager, UpdateComesBackWithItsDetails)
     for (const auto& request : requests)
         EXPECT_EQ("1.0#VM-Q3#2.0#Last_OK#", request.Header("user-agent"));
     EXPECT_TRUE(IsFolder(m_strData + L"\\vm-q3-fw"));
-    EXPECT_EQ(0u, CountFiles(m_strData + L"\\vm-q3-fw")) << "the downloaded file is deleted after loading";
+    EXPECT_TRUE(IsFolder(UserFolder(L"vm-q3-fw")));
+    EXPECT_EQ(0u, CountFiles(UserFolder(L"vm-q3-fw"))) << "the downloaded file is deleted after loading";
 
     ZEP_NEW_VERSION_INFO info = {};
     info.m_bReboot = 77;
@@ -430,7 +439,7 @@ TEST_F(UpdateInfoManager, FailuresMapToTheCallersCodes)
         long lResult = -1;
         EXPECT_EQ(c.hrExpected, Check(L"vm-q3-fw", &lResult));
         EXPECT_EQ(0, lResult);
-        EXPECT_EQ(0u, CountFiles(m_strData + L"\\vm-q3-fw")) << "nothing stays behind";
+        EXPECT_EQ(0u, CountFiles(UserFolder(L"vm-q3-fw"))) << "nothing stays behind";
         EXPECT_EQ(S_OK, m_manager->Terminate());
         EXPECT_FALSE(m_block.Lists(L"vm-q3-fw"));
     }
@@ -1065,4 +1074,36 @@ TEST_F(UpdateInfoManager, SubscriberTypedFromTheTypeLibraryGetsTheDeclaredArgume
     EXPECT_EQ(L"2.0", sink.m_params[2].strValue) << "the player's current version";
     ASSERT_EQ(S_OK, manager->Terminate());
     ASSERT_EQ(S_OK, point->Unadvise(dwCookie));
+}
+
+// A link in place of the service's folder or of the user's own folder below it is refused before
+// anything is written through it.
+TEST_F(UpdateInfoManager, ALinkInTheInformationFilesPathIsRefused)
+{
+    Serve("vm-q3-fw", Publish(Body(kSoftwareRule), "vm-q3-fw"));
+    const std::wstring strElsewhere = zeptest::TestTempDir() + L"elsewhere";
+    const struct
+    {
+        const char* pszName;
+        std::wstring strLink;
+    } kCases[] = {
+        {"the service's folder", m_strData + L"\\vm-q3-fw"},
+        {"the user's folder", UserFolder(L"vm-q3-fw")},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        zeptest::RemoveTree(m_strData + L"\\vm-q3-fw");
+        zeptest::RemoveTree(strElsewhere);
+        ASSERT_TRUE(::CreateDirectoryW(strElsewhere.c_str(), nullptr));
+        if (c.strLink != m_strData + L"\\vm-q3-fw")
+            ASSERT_TRUE(::CreateDirectoryW((m_strData + L"\\vm-q3-fw").c_str(), nullptr));
+        if (!zeptest::MakeFolderLink(c.strLink, strElsewhere))
+            GTEST_SKIP() << "no folder link can be made here";
+        long lResult = -1;
+        EXPECT_EQ(ZEP_E_INFO_DOWNLOAD_LOCAL, Check(L"vm-q3-fw", &lResult));
+        EXPECT_EQ(0, lResult);
+        EXPECT_EQ(L"", zeptest::FolderEntries(strElsewhere)) << "written through the link";
+        EXPECT_EQ(S_OK, m_manager->Terminate());
+    }
 }

@@ -2,6 +2,7 @@
 // into a scratch download root.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <aclapi.h>
 #include <oleauto.h>
 #include <wrl/client.h>
 
@@ -15,6 +16,7 @@
 
 #include "common/com_init.h"
 #include "common/com_object.h"
+#include "common/folder_security.h"
 #include "common/scoped_bstr.h"
 #include "common/testing/zeptest.h"
 #include "common/unique_resource.h"
@@ -163,6 +165,13 @@ protected:
             ::Sleep(20);
         }
         return 1;
+    }
+    // Where this user's downloads of a service go.
+    std::wstring UserFolder(const wchar_t* pszService)
+    {
+        std::wstring strSid;
+        EXPECT_EQ(S_OK, CurrentUserSidText(strSid));
+        return m_strRoot + L"\\" + pszService + L"\\" + strSid;
     }
     bool PathKnown()
     {
@@ -341,7 +350,7 @@ TEST_F(DownloadManager, VerifiesAndRemovesTheDownloadedFile)
     ASSERT_EQ(S_OK, Start(L"svc", "/pkg/abc.bin"));
     ASSERT_EQ(0, WaitForEnd());
     const std::wstring strPath = DownloadedPath();
-    EXPECT_EQ(m_strRoot + L"\\svc\\abc.bin", strPath);
+    EXPECT_EQ(UserFolder(L"svc") + L"\\abc.bin", strPath);
     EXPECT_EQ("abc", ReadWholeFile(strPath));
 
     const struct
@@ -369,7 +378,7 @@ TEST_F(DownloadManager, VerifiesAndRemovesTheDownloadedFile)
     EXPECT_TRUE(FileExists(strPath));
     EXPECT_EQ(S_OK, m_manager->RemoveDownloadedFile(nullptr, bstrAny));
     EXPECT_FALSE(FileExists(strPath));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((m_strRoot + L"\\svc").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(UserFolder(L"svc").c_str()));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(m_strRoot.c_str()));
     // Gone: a second removal fails, and the file no longer matches its digest.
     EXPECT_EQ(E_FAIL, m_manager->RemoveDownloadedFile(nullptr, bstrAny));
@@ -381,7 +390,7 @@ TEST_F(DownloadManager, RemovalKeepsAFolderThatIsNotEmpty)
     m_server.SetRoute("/a.bin", Generated(1000, 1));
     ASSERT_EQ(S_OK, Start(L"svc", "/a.bin"));
     ASSERT_EQ(0, WaitForEnd());
-    const std::wstring strOther = m_strRoot + L"\\svc\\other.txt";
+    const std::wstring strOther = UserFolder(L"svc") + L"\\other.txt";
     ASSERT_TRUE(WriteFileBytes(strOther, "x", 1));
     CScopedBstr bstrAny(L"x");
     EXPECT_EQ(S_OK, m_manager->RemoveDownloadedFile(nullptr, bstrAny));
@@ -447,9 +456,12 @@ TEST_F(DownloadManager, ResumesAnExistingPartialFile)
     } kCases[] = {{65536, nullptr}, {65537, "bytes=1-"}, {150000, "bytes=84464-"}};
     for (const auto& c : kCases)
     {
+        // Left by an earlier run of this user.
+        ::CreateDirectoryW(m_strRoot.c_str(), nullptr);
         ::CreateDirectoryW((m_strRoot + L"\\svc").c_str(), nullptr);
+        ::CreateDirectoryW(UserFolder(L"svc").c_str(), nullptr);
         const std::string strPart = PatternString(9, 0, c.cbExisting);
-        ASSERT_TRUE(WriteFileBytes(m_strRoot + L"\\svc\\part.bin", strPart.data(), strPart.size()));
+        ASSERT_TRUE(WriteFileBytes(UserFolder(L"svc") + L"\\part.bin", strPart.data(), strPart.size()));
         m_server.ClearRequests();
         ASSERT_EQ(S_OK, Start(L"svc", "/part.bin"));
         ASSERT_EQ(0, WaitForEnd()) << c.cbExisting;
@@ -459,7 +471,7 @@ TEST_F(DownloadManager, ResumesAnExistingPartialFile)
             EXPECT_EQ(c.pszRange, requests[0].Header("range")) << c.cbExisting;
         else
             EXPECT_FALSE(requests[0].HasHeader("range")) << c.cbExisting;
-        EXPECT_TRUE(ReadWholeFile(m_strRoot + L"\\svc\\part.bin") == PatternString(9, 0, kSize)) << c.cbExisting;
+        EXPECT_TRUE(ReadWholeFile(UserFolder(L"svc") + L"\\part.bin") == PatternString(9, 0, kSize)) << c.cbExisting;
     }
 }
 
@@ -488,7 +500,7 @@ TEST_F(DownloadManager, AbortMidTransferThenRestartResumes)
     EXPECT_EQ(eMsgDownloadEnd, lStatus);
     EXPECT_FALSE(PathKnown());
     EXPECT_EQ(static_cast<LONG>(E_DL_CANCELED), m_sink.Events().back().lResult);  // the downloader's own code
-    const std::wstring strPath = m_strRoot + L"\\svc\\big.bin";
+    const std::wstring strPath = UserFolder(L"svc") + L"\\big.bin";
     const size_t cbPartial = ReadWholeFile(strPath).size();
     ASSERT_GT(cbPartial, 65536u);
     ASSERT_LT(cbPartial, kSize);
@@ -527,7 +539,7 @@ TEST_F(DownloadManager, NewDownloadReplacesTheRunningOne)
     m_sink.SetHandler(nullptr);
     ASSERT_EQ(S_OK, Start(L"two", "/quick.bin"));
     ASSERT_EQ(0, WaitForEnd());
-    EXPECT_EQ(m_strRoot + L"\\two\\quick.bin", DownloadedPath());
+    EXPECT_EQ(UserFolder(L"two") + L"\\quick.bin", DownloadedPath());
     EXPECT_TRUE(ReadWholeFile(DownloadedPath()) == PatternString(3, 0, 100000));
 
     // In event order: the first download ended (cancelled) before the second began.
@@ -546,10 +558,13 @@ TEST_F(DownloadManager, NewDownloadReplacesTheRunningOne)
     EXPECT_EQ((std::vector<LONG>{static_cast<LONG>(E_DL_CANCELED), 0}), ends);
 }
 
-// The service identifier names one folder directly below the root, whatever it contains.
+// The service identifier names one folder directly below the root, whatever it contains; the
+// user's own folder is below that.
 TEST_F(DownloadManager, ServiceIdentifierStaysOneFolderBelowTheRoot)
 {
     m_server.SetRoute("/f.bin", Generated(100, 4));
+    std::wstring strSid;
+    ASSERT_EQ(S_OK, CurrentUserSidText(strSid));
     for (const wchar_t* pszService : {L"..", L"..\\..\\up", L"a/b", L"C:\\x", L"con", L"x. "})
     {
         ASSERT_EQ(S_OK, Start(pszService, "/f.bin"));
@@ -557,8 +572,7 @@ TEST_F(DownloadManager, ServiceIdentifierStaysOneFolderBelowTheRoot)
         const std::wstring strPath = DownloadedPath();
         ASSERT_EQ(0u, strPath.find(m_strRoot + L"\\")) << strPath;
         const std::wstring strRest = strPath.substr(m_strRoot.size() + 1);
-        EXPECT_EQ(strRest.find(L'\\'), strRest.rfind(L'\\')) << strPath;
-        EXPECT_EQ(L"\\f.bin", strRest.substr(strRest.find(L'\\'))) << strPath;
+        EXPECT_EQ(L"\\" + strSid + L"\\f.bin", strRest.substr(strRest.find(L'\\'))) << strPath;
         const std::wstring strFolder = strRest.substr(0, strRest.find(L'\\'));
         EXPECT_NE(L"..", strFolder);
         EXPECT_NE(L".", strFolder);
@@ -678,4 +692,59 @@ TEST_F(DownloadManager, SinksComeAndGoWhileEventsAreRaised)
         cEvents += sink.Events().size();
     }
     EXPECT_GT(cEvents, 0u) << "no event met a connected sink";
+}
+
+// A link anywhere from the root down to the user's folder could send the package (or take a
+// planted file) elsewhere: the download is refused and nothing reaches the link's target.
+TEST_F(DownloadManager, ALinkInTheDownloadPathIsRefused)
+{
+    m_server.SetRoute("/f.bin", Generated(100, 4));
+    const std::wstring strElsewhere = TestTempDir() + L"elsewhere";
+    std::wstring strSid;
+    ASSERT_EQ(S_OK, CurrentUserSidText(strSid));
+    const struct
+    {
+        const char* pszName;
+        std::wstring strLink;
+    } kCases[] = {
+        {"the root", m_strRoot},
+        {"the service's folder", m_strRoot + L"\\svc"},
+        {"the user's folder", m_strRoot + L"\\svc\\" + strSid},
+    };
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(c.pszName);
+        RemoveTree(m_strRoot);
+        RemoveTree(strElsewhere);
+        ASSERT_TRUE(::CreateDirectoryW(strElsewhere.c_str(), nullptr));
+        for (std::wstring strLevel : {m_strRoot, m_strRoot + L"\\svc"})
+        {
+            if (strLevel.size() < c.strLink.size())
+                ::CreateDirectoryW(strLevel.c_str(), nullptr);
+        }
+        if (!MakeFolderLink(c.strLink, strElsewhere))
+            GTEST_SKIP() << "no folder link can be made here";
+
+        ASSERT_EQ(S_OK, Start(L"svc", "/f.bin"));
+        EXPECT_EQ(static_cast<LONG>(0x80044208), WaitForEnd());
+        EXPECT_FALSE(PathKnown());
+        EXPECT_EQ(L"", FolderEntries(strElsewhere)) << "written through the link";
+    }
+}
+
+// Where the file system keeps access lists: the user's folder lets nobody else in.
+TEST_F(DownloadManager, TheUsersFolderIsPrivate)
+{
+    if (!FoldersKeepAccessLists())
+        GTEST_SKIP() << "this file system does not keep access lists (Wine derives them from Unix modes)";
+    m_server.SetRoute("/f.bin", Generated(100, 4));
+    ASSERT_EQ(S_OK, Start(L"svc", "/f.bin"));
+    ASSERT_EQ(0, WaitForEnd());
+    PSECURITY_DESCRIPTOR pSd = nullptr;
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              ::GetNamedSecurityInfoW(UserFolder(L"svc").c_str(), SE_FILE_OBJECT,
+                                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                      nullptr, nullptr, &pSd));
+    UniqueLocalMem sd(pSd);
+    EXPECT_TRUE(IsPrivateFolderSecurity(pSd));
 }
