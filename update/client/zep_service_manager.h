@@ -22,7 +22,7 @@ public:
     // Where behaviour meets the outside world; tests replace these.
     struct Seams
     {
-        // The firmware library to bind (a bare name is searched for as usual).
+        // The firmware library to bind (a bare name is taken from the program's own folder).
         std::wstring strFirmwareLibrary = L"Drenlox.dll";
         // Starts a downloaded PC installer; the default opens it through the shell. process
         // receives the started process when there is one: a later run deletes the package once
