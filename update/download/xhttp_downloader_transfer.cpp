@@ -56,6 +56,29 @@ bool ParseRangeStart(const wchar_t* pszText, ULONGLONG& ullStart)
         ++pszEnd;
     return *pszEnd == L'-';
 }
+
+// Whether the answer came with an HTTP/1.0 or HTTP/1.1 head. Wine's WinINet takes an answer
+// without a status line, or with one that does not begin with "HTTP", for HTTP/0.9: it shows
+// "HTTP/1.0 200 OK" without a single header line and hands the whole answer, head included, out
+// as the body. It also passes any version through ("HTTP/9.9", "HTTP/").
+bool IsHttp1Answer(HINTERNET hRequest)
+{
+    wchar_t szVersion[16] = {};
+    DWORD cbVersion = sizeof(szVersion) - sizeof(wchar_t);
+    if (!::HttpQueryInfoW(hRequest, HTTP_QUERY_VERSION, szVersion, &cbVersion, nullptr))
+        return false;
+    if (wcscmp(szVersion, L"HTTP/1.1") == 0)
+        return true;
+    if (wcscmp(szVersion, L"HTTP/1.0") != 0)
+        return false;
+    // A head too long for the buffer has header lines, which the made-up one never has.
+    wchar_t szHead[64] = {};
+    DWORD cbHead = sizeof(szHead) - sizeof(wchar_t);
+    if (!::HttpQueryInfoW(hRequest, HTTP_QUERY_RAW_HEADERS_CRLF, szHead, &cbHead, nullptr))
+        return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+    const wchar_t* pszLineEnd = wcsstr(szHead, L"\r\n");
+    return pszLineEnd != nullptr && wcscmp(pszLineEnd, L"\r\n\r\n") != 0;
+}
 }  // namespace
 
 HRESULT CXHttpDownloader::SendFailureResult(DWORD dwError)
@@ -344,6 +367,12 @@ HRESULT CXHttpDownloader::SendRequest(DWORD& dwStatusCode)
         return hr;
     }
     dwStatusCode = static_cast<DWORD>(_wtoi(szStatus));
+    if (!IsHttp1Answer(m_hRequest))
+    {
+        log.ErrorPrintf(L"Not an HTTP/1.x answer from %s", m_strRequestUrl.c_str());
+        hr = EndTransfer(E_DL_NETWORK);
+        return hr;
+    }
     Notify(eMsgHttpStatus, dwStatusCode, eValueNumber);
     return hr;
 }

@@ -1,5 +1,6 @@
-// Servers that answer with redirects that go round in circles or lead elsewhere, and with parts
-// that do not say where they belong: the transfer ends, and never with a file of wrong bytes.
+// Servers that answer with redirects that go round in circles or lead elsewhere, with parts that
+// do not say where they belong, and with heads that are not HTTP/1.x: the transfer ends, and
+// never with a file of wrong bytes.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,6 +25,8 @@ struct SRoute
     size_t nPartFrom;         // for a 206: the body is the file from here, without a Content-Range
     // For a 200: a second Content-Length, this much off the first (which is right); 0: none.
     int nOtherLength = 0;
+    // Instead of "HTTP/1.1 <status> <reason>"; "": no status line at all; nullptr: the usual one.
+    const char* pszStatusLine = nullptr;
 };
 
 struct SHostileCase
@@ -58,6 +61,14 @@ const SHostileCase kCases[] = {
     {"part without a Content-Range to a resumed request", {{"/a/f.bin", 206, "", 5000}}, 1000, E_DL_NETWORK},
     {"two lengths, the first too short", {{"/a/f.bin", 200, "", 0, -100}}, 0, E_DL_NETWORK},
     {"two lengths, the first too long", {{"/a/f.bin", 200, "", 0, 100}}, 0, E_DL_NETWORK},
+    // WinINet makes each of these an HTTP/0.9 answer whose body is the whole answer, head included.
+    {"no status line", {{"/a/f.bin", 200, "", 0, 0, ""}}, 0, E_DL_NETWORK},
+    {"status line in lower case", {{"/a/f.bin", 200, "", 0, 0, "http/1.1 200 ok"}}, 0, E_DL_NETWORK},
+    {"status line after a blank", {{"/a/f.bin", 200, "", 0, 0, " HTTP/1.1 200 OK"}}, 0, E_DL_NETWORK},
+    // WinINet passes these versions through.
+    {"version 9.9", {{"/a/f.bin", 200, "", 0, 0, "HTTP/9.9 200 OK"}}, 0, E_DL_NETWORK},
+    {"version without a number", {{"/a/f.bin", 200, "", 0, 0, "HTTP/ 200 OK"}}, 0, E_DL_NETWORK},
+    {"an HTTP/1.0 answer", {{"/a/f.bin", 200, "", 0, 0, "HTTP/1.0 200 OK"}}, 0, S_OK},
 };
 
 class DownloaderHostileServerTest : public ::testing::TestWithParam<SHostileCase>
@@ -94,6 +105,10 @@ TEST_P(DownloaderHostileServerTest, Case)
         {
             route.strBody = "moved";
         }
+        if (r.pszStatusLine != nullptr && *r.pszStatusLine == '\0')
+            route.bSendStatusLine = false;
+        else if (r.pszStatusLine != nullptr)
+            route.strStatusLine = r.pszStatusLine;
         if (!r.strLocation.empty())
             route.extraHeaders.push_back("Location: " + r.strLocation);
         server.SetRoute(r.strPath, route);

@@ -364,7 +364,12 @@ bool CLoopbackHttpServer::ServeOne(SocketHandle hSocket, const SRecordedRequest&
     }
     const uint64_t ullBodySize = nStatus == 416 ? 0 : ullTotal - ullStart;
 
-    std::string strHead = "HTTP/1.1 " + std::to_string(nStatus) + " " + ReasonPhrase(nStatus) + "\r\n";
+    std::string strHead;
+    if (behaviour.bSendStatusLine)
+        strHead = (behaviour.strStatusLine.empty()
+                       ? "HTTP/1.1 " + std::to_string(nStatus) + " " + ReasonPhrase(nStatus)
+                       : behaviour.strStatusLine) +
+                  "\r\n";
     strHead += "Server: zeptest\r\nConnection: close\r\n";
     if (behaviour.bSendContentLength)
         strHead += "Content-Length: " +

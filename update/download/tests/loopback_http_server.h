@@ -44,6 +44,10 @@ struct SRouteBehaviour
     uint64_t ullSize = 0;
     uint32_t nSeed = 1;
 
+    // Sent instead of "HTTP/1.1 <status> <reason>" when non-empty (without its line end).
+    std::string strStatusLine;
+    // False: the head begins with its first header line.
+    bool bSendStatusLine = true;
     bool bSendContentLength = true;
     // Added to the Content-Length header (a lying server).
     int64_t llLengthDelta = 0;
