@@ -20,6 +20,11 @@ void CFuzzFindings::Result(const char* pszApi, HRESULT hr)
     ++m_counts[std::string(pszApi) + " " + FuzzHResultText(hr)];
 }
 
+void CFuzzFindings::Caught(const std::string& strWhat)
+{
+    ++m_caught[strWhat];
+}
+
 void CFuzzFindings::Undocumented(const char* pszApi, HRESULT hr, const std::string& strDetail)
 {
     m_inputsWithFindings.insert(m_nIndex);

@@ -21,10 +21,13 @@ public:
 
     void Result(const char* pszApi, HRESULT hr) override;
     void Undocumented(const char* pszApi, HRESULT hr, const std::string& strDetail) override;
+    void Caught(const std::string& strWhat) override;
 
     size_t UndocumentedInputs() const { return m_inputsWithFindings.size(); }
     // "API result" -> number of calls.
     const std::map<std::string, size_t>& Counts() const { return m_counts; }
+    // What -> number of inputs.
+    const std::map<std::string, size_t>& CaughtCounts() const { return m_caught; }
 
 private:
     static const size_t kInputsKeptPerSignature = 5;
@@ -39,4 +42,5 @@ private:
     std::set<uint64_t> m_inputsWithFindings;
     std::map<std::string, size_t> m_signatures;
     std::map<std::string, size_t> m_counts;
+    std::map<std::string, size_t> m_caught;
 };

@@ -158,6 +158,8 @@ void PrintCounts(const CFuzzFindings& findings, const char* pszKind)
 {
     for (const auto& count : findings.Counts())
         printf("result %s %zu %s\n", pszKind, count.second, count.first.c_str());
+    for (const auto& caught : findings.CaughtCounts())
+        printf("caught %s %zu %s\n", pszKind, caught.second, caught.first.c_str());
     fflush(stdout);
 }
 

@@ -15,6 +15,9 @@ public:
     virtual void Result(const char* pszApi, HRESULT hr) = 0;
     // A result outside the documented set, or a broken promise of the API; the input is kept.
     virtual void Undocumented(const char* pszApi, HRESULT hr, const std::string& strDetail) = 0;
+    // A wrong result of the API that the checks after it refuse, as the system relies on them
+    // to: counted for the summary (e.g. "file cut, refused by size and digest"), not a finding.
+    virtual void Caught(const std::string& strWhat) = 0;
 };
 
 class IFuzzTarget

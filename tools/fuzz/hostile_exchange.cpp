@@ -1,6 +1,7 @@
 #include "tools/fuzz/hostile_exchange.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace
 {
@@ -118,6 +119,59 @@ void WholeFileUnlessPart(CFuzzRandom& rng, SDraft& draft, EFraming eFraming, con
     RemoveHeader(draft, "Transfer-Encoding");
     RemoveHeader(draft, "Connection");
     Frame(rng, draft, eFraming, strFile);
+}
+
+// Whether the answer's head arrives whole (not cut, no pause in it beyond the time-out), is an
+// HTTP/1.x head, and gives the body's length as a number without chunking beside it.
+bool DeclaresLength(const SHostileAnswer& answer)
+{
+    const std::string& strHead = answer.strHead;
+    if (strHead.compare(0, 9, "HTTP/1.0 ") != 0 && strHead.compare(0, 9, "HTTP/1.1 ") != 0)
+        return false;
+    if ((answer.cbSendLimit != std::string::npos && answer.cbSendLimit < strHead.size()) ||
+        (answer.cbPauseAt != std::string::npos && answer.cbPauseAt < strHead.size()))
+        return false;
+    bool bLength = false;
+    size_t nLine = strHead.find('\n');
+    while (nLine != std::string::npos)
+    {
+        const size_t nNext = strHead.find('\n', nLine + 1);
+        std::string strLine = strHead.substr(nLine + 1, nNext == std::string::npos ? std::string::npos : nNext - nLine - 1);
+        if (!strLine.empty() && strLine.back() == '\r')
+            strLine.pop_back();
+        nLine = nNext;
+        const size_t nColon = strLine.find(':');
+        if (nColon == std::string::npos)
+            continue;
+        std::string strName = strLine.substr(0, nColon);
+        for (char& ch : strName)
+            ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+        std::string strValue = strLine.substr(nColon + 1);
+        strValue.erase(0, strValue.find_first_not_of(' '));
+        strValue.erase(strValue.find_last_not_of(' ') + 1);
+        if (strName == "transfer-encoding")
+            return false;
+        if (strName == "content-length")
+        {
+            if (strValue.empty() || strValue.find_first_not_of("0123456789") != std::string::npos)
+                return false;
+            bLength = true;
+        }
+    }
+    return bLength;
+}
+
+bool AllDeclareLength(const SHostileExchange& exchange)
+{
+    for (const auto& path : exchange.answers)
+    {
+        for (const SHostileAnswer& answer : path.second)
+        {
+            if (!DeclaresLength(answer))
+                return false;
+        }
+    }
+    return true;
 }
 
 void EndBadly(CFuzzRandom& rng, SHostileAnswer& answer, DWORD dwTimeoutMs)
@@ -353,9 +407,10 @@ SHostileExchange MakeHostileExchange(CFuzzRandom& rng, const std::string& strPat
         answer = draft.Answer();
         answer.cbSendLimit = answer.strHead.size() + rng.Below(answer.strBody.size() + 1);
         EndBadly(rng, answer, dwReceiveTimeoutMs);
-        if (eFraming == eClose && answer.eEnd != SHostileAnswer::eHold)
+        if (eFraming == eClose && answer.eEnd == SHostileAnswer::eClose)
         {
-            // Nothing tells the client that more was meant: the cut body is the file.
+            // Nothing tells the client that more was meant: the cut body is the file. Not so
+            // after a reset: it drops bytes in flight, which the server counts as sent.
             const size_t cbSent = answer.cbSendLimit - answer.strHead.size();
             exchange.strIntended = strFile.substr(0, nFrom + cbSent);
         }
@@ -560,6 +615,7 @@ SHostileExchange MakeHostileExchange(CFuzzRandom& rng, const std::string& strPat
             Frame(rng, whole, eFraming, strFile);
             exchange.answers[strPath] = {refused.Answer(), rng.Percent(50) ? whole.Answer() : refused.Answer()};
             exchange.strWhat = "416, then the file";
+            exchange.bLengthDeclared = AllDeclareLength(exchange);
             return exchange;
         }
         {
@@ -590,5 +646,6 @@ SHostileExchange MakeHostileExchange(CFuzzRandom& rng, const std::string& strPat
     const char* const kFramings[] = {" [length]", " [chunked]", " [close]"};
     exchange.strWhat += kFramings[eFraming];
     exchange.answers[strPath].insert(exchange.answers[strPath].begin(), answer);
+    exchange.bLengthDeclared = AllDeclareLength(exchange);
     return exchange;
 }

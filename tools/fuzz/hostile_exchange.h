@@ -20,6 +20,12 @@ struct SHostileExchange
     // The server's file as it means it: a body cut without any length or chunking is the whole
     // file as far as anybody can tell, and a consistent length is the file's length.
     std::string strIntended;
+    // Every answer came with a whole HTTP/1.x head that gives its body's length as a number, and
+    // no chunking: WinINet shows the length, and the downloader holds the body to it. Otherwise
+    // the body's end was never declared, or declared only in ways Wine's WinINet hides (the last
+    // chunk, the end of a head cut or stalled midway, an orderly close told from a reset), and
+    // only the size and digest of the signed update information can tell a cut file.
+    bool bLengthDeclared = false;
     // The file on disk before the transfer, and the resume offset the client asks for.
     bool bFileBefore = false;
     std::string strFileBefore;

@@ -8,6 +8,7 @@
 #include "common/file_util.h"
 #include "common/scoped_bstr.h"
 #include "common/string_util.h"
+#include "tools/fuzz/client_acceptance.h"
 #include "tools/fuzz/hostile_exchange.h"
 #include "tools/fuzz/hostile_http_server.h"
 #include "tools/fuzz/info_fuzz_target.h"
@@ -252,9 +253,22 @@ private:
             report.Undocumented("Download", hr,
                                 std::to_string(nEnds) + " end notifications, the last " + FuzzHResultText(hrEnd) +
                                     ": " + exchange.strWhat);
-        if (hr == S_OK && strGot != exchange.strIntended)
+        if (hr != S_OK || strGot == exchange.strIntended)
+            return;
+        // A length the server declared is one the downloader can hold the body to. A body whose
+        // end WinINet never saw declared can only be judged as the client judges every package:
+        // by the size and digest the signed update information gives for the intended file.
+        if (exchange.bLengthDeclared)
             report.Undocumented("Download", hr,
-                                "complete with " + Sizes(strGot, exchange.strIntended) + ": " + exchange.strWhat);
+                                "complete with " + Sizes(strGot, exchange.strIntended) +
+                                    " although the length was declared: " + exchange.strWhat);
+        else if (ClientAcceptsPackage(strTarget, exchange.strIntended))
+            report.Undocumented("Download", hr,
+                                "complete with " + Sizes(strGot, exchange.strIntended) +
+                                    ", and the size and digest accept it: " + exchange.strWhat);
+        else
+            report.Caught("transfers of a body whose end WinINet hides reported complete with other bytes, all "
+                          "refused by the size and digest check");
     }
 
     void RunCheck(CFuzzRandom& rng, IFuzzReport& report)
