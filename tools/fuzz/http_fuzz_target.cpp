@@ -14,6 +14,7 @@
 #include "tools/fuzz/info_fuzz_target.h"
 #include "update/download/xhttp_downloader.h"
 #include "update/info/info_file_format.h"
+#include "update/info/tool/update_signing_key.h"
 #include "update/info/service_id_list.h"
 #include "update/info/zep_update_info_errors.h"
 #include "update/info/zep_update_info_manager_impl.h"
@@ -26,6 +27,11 @@ namespace Fmt = InfoFileFormat;
 const DWORD kConnectTimeoutMs = 500;
 const DWORD kReceiveTimeoutMs = 400;
 const DWORD kRetryPauseMs = 10;
+
+// The build's development key (beside bin/), which the client of the same build trusts.
+const wchar_t kSigningKey[] = L"..\\keys\\update-signing-dev.pem";
+const ULONGLONG kSignatureSerial = 1000;
+const wchar_t kSignatureExpires[] = L"2099-12-31T00:00:00Z";
 
 // Every firmware rule answered "does not hold": the same for the honest run and the hostile ones.
 LONG FirmwareRuleFails(void*, const wchar_t*, const wchar_t*, int) { return 1; }
@@ -49,6 +55,14 @@ struct SEndRecord
     }
 };
 
+SHostileAnswer HonestAnswer(const std::string& strBody)
+{
+    SHostileAnswer answer;
+    answer.strHead = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(strBody.size()) + "\r\n\r\n";
+    answer.strBody = strBody;
+    return answer;
+}
+
 std::string Sizes(const std::string& strGot, const std::string& strIntended)
 {
     size_t nFirst = 0;
@@ -68,6 +82,17 @@ public:
         // The published information files, signed again for a service of this process alone:
         // the machine-wide list of services in checking refuses a second check of one service.
         m_strService = L"fuzz-http-" + std::to_wstring(::GetCurrentProcessId());
+        wchar_t szExe[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, szExe, MAX_PATH);
+        std::wstring strKeyPath(szExe);
+        strKeyPath = strKeyPath.substr(0, strKeyPath.find_last_of(L'\\') + 1) + kSigningKey;
+        CUpdateSigningKey key;
+        std::wstring strProblem;
+        if (!key.LoadPemFile(strKeyPath, strProblem))
+        {
+            strError = "no signing key: " + WideToUtf8(strProblem);
+            return false;
+        }
         for (const std::string& seed : ReadCorpus(strCorpusDir, L".info"))
         {
             const size_t posBody = seed.find("\n\n");
@@ -89,6 +114,15 @@ public:
                 return false;
             }
             m_infoFiles.push_back(Fmt::BuildHeader(strDigestId, strDigest) + body);
+            std::string strSignature;
+            if (FAILED(key.SignatureFile(std::vector<BYTE>(m_infoFiles.back().begin(), m_infoFiles.back().end()),
+                                         FUZZ_INFO_CATEGORY, m_strService, kSignatureSerial, kSignatureExpires,
+                                         strSignature)))
+            {
+                strError = "cannot make the signature of a seed";
+                return false;
+            }
+            m_signatures.push_back(strSignature);
         }
         if (m_infoFiles.empty())
         {
@@ -119,10 +153,9 @@ public:
         for (size_t i = 0; i < m_infoFiles.size(); ++i)
         {
             std::map<std::string, std::vector<SHostileAnswer>> answers;
-            SHostileAnswer answer;
-            answer.strHead = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(m_infoFiles[i].size()) + "\r\n\r\n";
-            answer.strBody = m_infoFiles[i];
+            const SHostileAnswer answer = HonestAnswer(m_infoFiles[i]);
             answers[InfoPath()] = {answer};
+            answers[InfoPath() + ".sig"] = {HonestAnswer(m_signatures[i])};
             answers["/f/file.bin"] = {answer};
             m_server.SetAnswers(answers);
             long lResult = -1;
@@ -274,8 +307,9 @@ private:
     void RunCheck(CFuzzRandom& rng, IFuzzReport& report)
     {
         const size_t nSeed = rng.Below(m_infoFiles.size());
-        const SHostileExchange exchange =
-            MakeHostileExchange(rng, InfoPath(), m_infoFiles[nSeed], false, kReceiveTimeoutMs);
+        SHostileExchange exchange = MakeHostileExchange(rng, InfoPath(), m_infoFiles[nSeed], false, kReceiveTimeoutMs);
+        // The signature beside it is honest: the hostile answers are the information file's.
+        exchange.answers[InfoPath() + ".sig"] = {HonestAnswer(m_signatures[nSeed])};
         m_server.SetAnswers(exchange.answers);
         fprintf(stderr, "check: %s\n", exchange.strWhat.c_str());
         long lResult = -1;
@@ -294,6 +328,7 @@ private:
 
     std::wstring m_strService;
     std::vector<std::string> m_infoFiles;
+    std::vector<std::string> m_signatures;
     std::vector<long> m_expected;
     bool m_bSelfTested = false;
     CHostileHttpServer m_server;
