@@ -17,8 +17,9 @@ struct SHostileExchange
     // Where the client starts, e.g. "/f/file.bin".
     std::string strPath;
     std::map<std::string, std::vector<SHostileAnswer>> answers;
-    // The server's file as it means it: a body cut without any length or chunking is the whole
-    // file as far as anybody can tell, and a consistent length is the file's length.
+    // The server's file as it means it: a body without any length or chunking that an orderly
+    // close ends is the whole file as far as anybody can tell, and a consistent length is the
+    // file's length.
     std::string strIntended;
     // Every answer came with a whole HTTP/1.x head that gives its body's length as a number, and
     // no chunking: WinINet shows the length, and the downloader holds the body to it. Otherwise
