@@ -955,8 +955,9 @@ TEST_F(UpdateInfoManager, CheckStartedFromTheCheckVersionHandlerIsRefused)
         EXPECT_TRUE(sink.m_bOuterListed) << "the outer check keeps its place in the list";
         EXPECT_FALSE(sink.m_bInnerListed);
         const auto requests = m_server.Requests();
-        ASSERT_EQ(1u, requests.size()) << "nothing fetched for the refused check";
+        ASSERT_EQ(2u, requests.size()) << "nothing fetched for the refused check";
         EXPECT_EQ(InfoPath("vm-q3-fw"), requests[0].strPath);
+        EXPECT_EQ(InfoPath("vm-q3-fw") + ".sig", requests[1].strPath);
 
         ZEP_NEW_VERSION_INFO info = {};
         ASSERT_EQ(S_OK, manager->GetUpdateDetails(CScopedBstr(L"vm-q3-fw").Get(), &info));
