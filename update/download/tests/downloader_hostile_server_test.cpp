@@ -117,7 +117,9 @@ TEST_P(DownloaderHostileServerTest, Case)
     ::DeleteFileW(strPath.c_str());
     const std::string strBefore = PatternString(kSeed, 0, c.cbExisting);
     if (c.cbExisting != 0)
+    {
         ASSERT_TRUE(WriteFileBytes(strPath, strBefore.data(), strBefore.size()));
+    }
 
     // On a thread of its own, so that a transfer that never ends fails the test instead of
     // holding it up.

@@ -53,8 +53,10 @@ std::string SignatureFor(const std::string& strInfo, const std::wstring& strServ
     }();
     std::string strText;
     if (bLoaded)
+    {
         EXPECT_EQ(S_OK, key.SignatureFile(std::vector<BYTE>(strInfo.begin(), strInfo.end()), strCategory, strService,
                                           ullSerial, strExpires, strText));
+    }
     return strText;
 }
 }  // namespace infotest
