@@ -23,33 +23,27 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-# Three information files whose rules do not hold for what the client reports.
-body() { # model rule-type rule-key version
-  cat <<XML
-<InformationFile Noop="false"><ApplyConditions><ApplyCondition Force="true"><Rules>
-<Rule Type="$2" Key="$3" Value="$4" Operator="LessThan"/></Rules>
-<Descriptions DefaultLang="en"><Description Lang="en">Benchmark.</Description></Descriptions>
-<Distributions><Package ID="$1" Version="$4" URI="http://127.0.0.1/none" MAC="0123456789abcdef0123456789abcdef" Size="1"/></Distributions>
-</ApplyCondition></ApplyConditions><ControlConditions DefaultServiceStatus="open"/></InformationFile>
-XML
-}
+# Three information files whose rules do not hold for what the client reports: the same files
+# the signature benchmark serves.
 mkdir -p "$tmp/www"
-body QXB417 System FirmwareVersion 0.0.0.1 > "$tmp/fw.xml"
-body Merrowdeck Software Merrowdeck 0.0.0.1 > "$tmp/md.xml"
-body "Velomar Launcher" Software "Velomar Launcher" 0.0.0.1 > "$tmp/tvk.xml"
+update_info_body System FirmwareVersion 0.0.0.1 QXB417 0.0.0.1 http://127.0.0.1/none \
+  "$(printf '%064d' 0)" 1 Benchmark. > "$tmp/fw.xml"
+update_info_body Software Merrowdeck 0.0.0.1 Merrowdeck 0.0.0.1 http://127.0.0.1/none "$(printf '%064d' 0)" 1 \
+  Benchmark. > "$tmp/md.xml"
+update_info_body Software "Velomar Launcher" 0.0.0.1 "Velomar Launcher" 0.0.0.1 http://127.0.0.1/none \
+  "$(printf '%064d' 0)" 1 Benchmark. > "$tmp/tvk.xml"
 
 update_server_start "$tmp/www" || exit 2
 
 export REPO=$repo BUILD=$build RUNS=$runs TMPDIR_BENCH=$tmp SERVER=$update_server_base
 "$repo/tools/with-wine-env.sh" "$build" bash -c '
   set -eu
+  . "$REPO/tools/update-server.bash"
   run() { "$REPO/tools/wine-run.sh" "$@"; }
   winpath() { winepath -w "$1" 2>/dev/null; }
   for s in "PA001 QXB417FW fw" "PP001 MDInfo md" "PP001 TVK tvk"; do
     set -- $s
-    run "$BUILD/bin/zepinfo.exe" publish --service "$2" --category "$1" \
-      --key "$(winpath "$BUILD/keys/update-signing-dev.pem")" "$(winpath "$TMPDIR_BENCH/$3.xml")" \
-      "$(winpath "$TMPDIR_BENCH/www")" >/dev/null
+    update_info_publish "$1" "$2" "$TMPDIR_BENCH/$3.xml" "$TMPDIR_BENCH/www"
   done
   for dll in ZepBackend_Library.dll ZepGUI_Library.dll; do wine regsvr32 /s "$(winpath "$BUILD/bin/$dll")"; done
   key="HKLM\\SOFTWARE\\Orvo Corporation\\Velomar Launcher"
