@@ -80,3 +80,16 @@ std::wstring ToUpper(std::wstring str)
         ::CharUpperBuffW(&str[0], static_cast<DWORD>(str.size()));
     return str;
 }
+
+std::wstring HexLower(const BYTE* pData, size_t cbData)
+{
+    static const wchar_t kHex[] = L"0123456789abcdef";
+    std::wstring str;
+    str.reserve(cbData * 2);
+    for (size_t i = 0; i < cbData; ++i)
+    {
+        str += kHex[pData[i] >> 4];
+        str += kHex[pData[i] & 0x0F];
+    }
+    return str;
+}

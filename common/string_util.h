@@ -16,6 +16,9 @@ std::string WideToAnsi(const std::wstring& str, UINT codePage = CP_ACP);
 std::wstring FormatString(const wchar_t* pszFormat, ...);
 std::wstring FormatStringV(const wchar_t* pszFormat, va_list args);
 
+// Bytes as lower-case hexadecimal digits, two a byte (digests, key identifiers).
+std::wstring HexLower(const BYTE* pData, size_t cbData);
+
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
 std::wstring ToLower(std::wstring str);
 std::wstring ToUpper(std::wstring str);

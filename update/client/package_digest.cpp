@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/error_macros.h"
+#include "common/string_util.h"
 #include "common/unique_resource.h"
 #include "update/client/client_method_log.h"
 #include "update/client/service_status.h"
@@ -34,13 +35,7 @@ HRESULT DigestHex(HANDLE hFile, ALG_ID algId, std::wstring& strHex)
     BYTE digest[64];
     DWORD cbDigest = sizeof(digest);
     RETURN_IF_WIN32_BOOL_FALSE(::CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &cbDigest, 0));
-    static const wchar_t kHex[] = L"0123456789abcdef";
-    strHex.clear();
-    for (DWORD i = 0; i < cbDigest; ++i)
-    {
-        strHex += kHex[digest[i] >> 4];
-        strHex += kHex[digest[i] & 0x0F];
-    }
+    strHex = HexLower(digest, cbDigest);
     return S_OK;
 }
 }  // namespace

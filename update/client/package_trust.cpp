@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "code_signing_pins.h"
+#include "common/string_util.h"
 #include "common/unique_resource.h"
 #include "update/client/client_method_log.h"
 #include "update/client/service_status.h"
@@ -22,18 +23,6 @@ bool IsInstallerName(const std::wstring& strPath)
     return _wcsicmp(pszExtension, L".msi") == 0 || _wcsicmp(pszExtension, L".exe") == 0;
 }
 
-std::wstring Hex(const BYTE* pb, DWORD cb)
-{
-    static const wchar_t kHex[] = L"0123456789abcdef";
-    std::wstring strHex;
-    for (DWORD i = 0; i < cb; ++i)
-    {
-        strHex += kHex[pb[i] >> 4];
-        strHex += kHex[pb[i] & 0x0F];
-    }
-    return strHex;
-}
-
 // SHA-256 of the certificate's SubjectPublicKeyInfo as DER, in lower-case hex; empty on failure.
 std::wstring SpkiSha256(PCCERT_CONTEXT pCert)
 {
@@ -47,7 +36,7 @@ std::wstring SpkiSha256(PCCERT_CONTEXT pCert)
     if (!::CryptHashCertificate2(BCRYPT_SHA256_ALGORITHM, 0, nullptr, static_cast<const BYTE*>(encoded.Get()),
                                  cbEncoded, hash, &cbHash))
         return std::wstring();
-    return Hex(hash, cbHash);
+    return HexLower(hash, cbHash);
 }
 
 const wchar_t* Reason(EPackageVerdict verdict)

@@ -3,6 +3,7 @@
 #include <bcrypt.h>
 
 #include "common/error_macros.h"
+#include "common/string_util.h"
 #include "common/unique_resource.h"
 
 namespace EcdsaP256
@@ -101,19 +102,6 @@ HRESULT Sha256(const BYTE* pData, size_t cbData, Digest& digest)
         FromStatus(::BCryptHashData(hash.Get(), const_cast<BYTE*>(pData), static_cast<ULONG>(cbData), 0)));
     RETURN_IF_FAILED(FromStatus(::BCryptFinishHash(hash.Get(), digest.data(), kDigestBytes, 0)));
     return S_OK;
-}
-
-std::wstring HexLower(const BYTE* pData, size_t cbData)
-{
-    static const wchar_t kHex[] = L"0123456789abcdef";
-    std::wstring str;
-    str.reserve(cbData * 2);
-    for (size_t i = 0; i < cbData; ++i)
-    {
-        str += kHex[pData[i] >> 4];
-        str += kHex[pData[i] & 0x0F];
-    }
-    return str;
 }
 
 HRESULT KeyId(const PublicPoint& point, std::wstring& strId)

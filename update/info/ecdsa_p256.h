@@ -17,7 +17,6 @@ typedef std::array<BYTE, kPointBytes> PublicPoint;
 typedef std::array<BYTE, kDigestBytes> Digest;
 
 HRESULT Sha256(const BYTE* pData, size_t cbData, Digest& digest);
-std::wstring HexLower(const BYTE* pData, size_t cbData);
 // The first 8 bytes of SHA-256 of the point, as 16 lower-case hexadecimal digits.
 HRESULT KeyId(const PublicPoint& point, std::wstring& strId);
 

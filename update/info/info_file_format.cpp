@@ -141,13 +141,7 @@ HRESULT HashHex(ALG_ID algId, const BYTE* pData, size_t cbData, std::wstring& st
     std::vector<BYTE> digest(cbHash);
     if (!::CryptGetHashParam(hash.Get(), HP_HASHVAL, digest.data(), &cbHash, 0))
         return HRESULT_FROM_WIN32(::GetLastError());
-    static const wchar_t kHex[] = L"0123456789abcdef";
-    strHex.reserve(static_cast<size_t>(cbHash) * 2);
-    for (DWORD i = 0; i < cbHash; ++i)
-    {
-        strHex += kHex[digest[i] >> 4];
-        strHex += kHex[digest[i] & 0x0F];
-    }
+    strHex = HexLower(digest.data(), cbHash);
     return S_OK;
 }
 

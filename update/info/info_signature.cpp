@@ -286,7 +286,7 @@ HRESULT Check(const Request& request, Outcome& outcome)
     EcdsaP256::Digest infoDigest;
     RETURN_IF_FAILED(EcdsaP256::Sha256(request.pInfo->data(), request.pInfo->size(), infoDigest));
     const std::string strMessage = Message(request.strCategory, request.strService, fields.ullSerial,
-                                           fields.strExpires, EcdsaP256::HexLower(infoDigest.data(), infoDigest.size()));
+                                           fields.strExpires, HexLower(infoDigest.data(), infoDigest.size()));
     EcdsaP256::Digest messageDigest;
     RETURN_IF_FAILED(
         EcdsaP256::Sha256(reinterpret_cast<const BYTE*>(strMessage.data()), strMessage.size(), messageDigest));

@@ -157,7 +157,7 @@ protected:
         EXPECT_EQ(S_OK, EcdsaP256::Sha256(reinterpret_cast<const BYTE*>(strBytes.data()), strBytes.size(), digest));
         return "<Package ID=\"" + strId + "\" Version=\"" + strVersion + "\" URI=\"" +
                WideToUtf8(m_server.Url(strPath)) + "\" MAC=\"" +
-               WideToUtf8(EcdsaP256::HexLower(digest.data(), digest.size())) + "\" Size=\"" +
+               WideToUtf8(HexLower(digest.data(), digest.size())) + "\" Size=\"" +
                std::to_string(strBytes.size()) + "\"/>";
     }
 

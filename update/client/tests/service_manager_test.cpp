@@ -5,6 +5,7 @@
 
 #include "common/product_keys.h"
 #include "common/registry.h"
+#include "common/string_util.h"
 #include "common/testing/zeptest.h"
 #include "update/client/res/client_res_ids.h"
 #include "update/client/service_status.h"
@@ -124,7 +125,7 @@ protected:
     {
         EcdsaP256::Digest digest;
         EXPECT_EQ(S_OK, EcdsaP256::Sha256(reinterpret_cast<const BYTE*>(content.data()), content.size(), digest));
-        return EcdsaP256::HexLower(digest.data(), digest.size());
+        return HexLower(digest.data(), digest.size());
     }
     // The package as downloaded, announced with its size and its MD5 digest.
     void WritePackage(const std::string& content, size_t cbAnnounced)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/folder_security.h"
+#include "common/string_util.h"
 #include "oplogsys/oplogsys.h"
 #include "update/download/download_codes.h"
 #include "update/download/user_download_folder.h"
@@ -485,13 +486,7 @@ bool CZepSoftwareDownloadManagerImpl::FileDigest(const std::wstring& strPath, AL
     DWORD cbDigest = sizeof(digest);
     if (!::CryptGetHashParam(hHash.Get(), HP_HASHVAL, digest, &cbDigest, 0))
         return false;
-    static const wchar_t kHex[] = L"0123456789abcdef";
-    strDigest.reserve(cbDigest * 2);
-    for (DWORD i = 0; i < cbDigest; ++i)
-    {
-        strDigest += kHex[digest[i] >> 4];
-        strDigest += kHex[digest[i] & 0x0F];
-    }
+    strDigest = HexLower(digest, cbDigest);
     return true;
 }
 

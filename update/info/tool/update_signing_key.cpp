@@ -303,7 +303,7 @@ HRESULT CUpdateSigningKey::SignatureFile(const std::vector<BYTE>& info, const st
     EcdsaP256::Digest infoDigest;
     RETURN_IF_FAILED(EcdsaP256::Sha256(info.data(), info.size(), infoDigest));
     const std::string strMessage = InfoSignature::Message(strCategory, strService, ullSerial, strExpires,
-                                                          EcdsaP256::HexLower(infoDigest.data(), infoDigest.size()));
+                                                          HexLower(infoDigest.data(), infoDigest.size()));
     EcdsaP256::Digest digest;
     RETURN_IF_FAILED(EcdsaP256::Sha256(reinterpret_cast<const BYTE*>(strMessage.data()), strMessage.size(), digest));
     std::vector<BYTE> der;
