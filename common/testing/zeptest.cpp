@@ -47,14 +47,33 @@ const std::wstring& TestTempDir() { return g_tempDir; }
 
 std::wstring ExeDir() { return ModuleFolder(); }
 
+bool CreateProcessTried(const wchar_t* pszApplication, const std::wstring& commandLine, BOOL bInheritHandles,
+                        STARTUPINFOW& si, PROCESS_INFORMATION& pi)
+{
+    for (int nTry = 1;; ++nTry)
+    {
+        std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
+        cmd.push_back(L'\0');
+        pi = PROCESS_INFORMATION{};
+        if (::CreateProcessW(pszApplication, cmd.data(), nullptr, nullptr, bInheritHandles, 0, nullptr, nullptr, &si,
+                             &pi))
+            return true;
+        const DWORD dwError = ::GetLastError();
+        if (dwError != ERROR_INTERNAL_ERROR || nTry == 3)
+        {
+            ::SetLastError(dwError);
+            return false;
+        }
+        ::Sleep(200);
+    }
+}
+
 bool StartProcess(const std::wstring& commandLine, UniqueHandle& process, DWORD* pdwId)
 {
-    std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
-    cmd.push_back(L'\0');
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessTried(nullptr, commandLine, FALSE, si, pi))
         return false;
     ::CloseHandle(pi.hThread);
     process.Reset(pi.hProcess);

@@ -17,6 +17,12 @@ const std::wstring& TestTempDir();
 // built beside the tests live here.
 std::wstring ExeDir();
 
+// CreateProcessW on a copy of commandLine. Under load Wine now and then reports a child that ended
+// while it was being set up as ERROR_INTERNAL_ERROR; that start is tried again (three tries in all),
+// any other failure is returned at once with the last error kept.
+bool CreateProcessTried(const wchar_t* pszApplication, const std::wstring& commandLine, BOOL bInheritHandles,
+                        STARTUPINFOW& si, PROCESS_INFORMATION& pi);
+
 // Starts a program without waiting for it; process receives its handle, pdwId its id.
 bool StartProcess(const std::wstring& commandLine, UniqueHandle& process, DWORD* pdwId = nullptr);
 

@@ -34,12 +34,10 @@ bool UnixPathOf(const std::wstring& strPath, std::string& strUnix)
 bool RunHostShell(const std::wstring& strArguments, bool bWait)
 {
     std::wstring strCommand = L"/bin/sh " + strArguments;
-    std::vector<wchar_t> command(strCommand.begin(), strCommand.end());
-    command.push_back(L'\0');
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!zeptest::CreateProcessTried(L"Z:\\bin\\sh", strCommand, FALSE, si, pi))
         return false;
     UniqueHandle process(pi.hProcess), thread(pi.hThread);
     if (bWait)

@@ -50,6 +50,7 @@ struct ToolRun
 ToolRun RunZepinfo(const std::wstring& strArguments, const std::wstring& strExe = std::wstring())
 {
     ToolRun run;
+    run.dwExitCode = static_cast<DWORD>(-1);  // until it has run
     const std::wstring strOutPath = zeptest::TestTempDir() + L"zepinfo-output.txt";
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     UniqueHandle output(::CreateFileW(strOutPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
@@ -63,10 +64,8 @@ ToolRun RunZepinfo(const std::wstring& strArguments, const std::wstring& strExe 
     si.hStdError = output.Get();
     std::wstring strCommand =
         L"\"" + (strExe.empty() ? zeptest::ExeDir() + L"zepinfo.exe" : strExe) + L"\" " + strArguments;
-    std::vector<wchar_t> cmd(strCommand.begin(), strCommand.end());
-    cmd.push_back(L'\0');
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    if (!zeptest::CreateProcessTried(nullptr, strCommand, TRUE, si, pi))
     {
         ADD_FAILURE() << "cannot start zepinfo.exe: " << ::GetLastError();
         return run;
