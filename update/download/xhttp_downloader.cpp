@@ -2,8 +2,6 @@
 
 #include <process.h>
 
-#include <vector>
-
 #include "common/scope_exit.h"
 #include "update/download/download_file_name.h"
 #include "update/download/download_log.h"
@@ -358,23 +356,7 @@ HRESULT CXHttpDownloader::DoDownload()
             ReadFile(bLengthKnown);
     }
 
-    // The URL WinINet filed the body under (after any redirect); the entry is released only
-    // when the request handle is closed.
-    std::wstring strRequestUrl;
-    if (m_hRequest != nullptr)
-    {
-        DWORD cbUrl = 0;
-        ::InternetQueryOptionW(m_hRequest, INTERNET_OPTION_URL, nullptr, &cbUrl);
-        if (cbUrl != 0)
-        {
-            std::vector<wchar_t> url(cbUrl / sizeof(wchar_t) + 1);
-            cbUrl = static_cast<DWORD>(url.size() * sizeof(wchar_t));
-            if (::InternetQueryOptionW(m_hRequest, INTERNET_OPTION_URL, url.data(), &cbUrl))
-                strRequestUrl = url.data();
-        }
-    }
     CloseInternetHandles();
-    RemoveCacheCopy(strRequestUrl);
     hr = m_hrLastResult;
     return hr;
 }
@@ -439,23 +421,6 @@ void CXHttpDownloader::CloseHandles()
         return;
     CloseInternetHandles();
     LeaveTransfer();
-}
-
-void CXHttpDownloader::RemoveCacheCopy(const std::wstring& strRequestUrl)
-{
-    const std::wstring* urls[] = {&strRequestUrl, &m_strUrl};
-    for (const std::wstring* pUrl : urls)
-    {
-        if (pUrl->empty() || ::DeleteUrlCacheEntryW(pUrl->c_str()))
-            continue;
-        const DWORD dwError = ::GetLastError();
-        if (dwError != ERROR_FILE_NOT_FOUND)
-        {
-            long hr = S_OK;
-            CDownloadMethodLog log(L"CXHttpDownloader::RemoveCacheCopy", &hr);
-            log.Printf(L"DeleteUrlCacheEntry(%s) failed. %d", pUrl->c_str(), dwError);
-        }
-    }
 }
 
 void CXHttpDownloader::CloseInternetHandles()

@@ -117,8 +117,6 @@ private:
     void Notify(DWORD dwCode, DWORD_PTR dwValue, DWORD dwKind);
     void WaitForWorker();
     void CloseInternetHandles();
-    // WinINet keeps its own cache copy of every body it reads; ours is the file in the folder.
-    void RemoveCacheCopy(const std::wstring& strRequestUrl);
     static void CALLBACK OnHttpStatus(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwStatus, LPVOID pInfo,
                                       DWORD dwInfoLength);
     void HandleHttpStatus(DWORD dwStatus, DWORD dwInfoLength);

@@ -168,8 +168,11 @@ HRESULT CXHttpDownloader::Connect()
     ApplyTimeouts(m_hConnection);
 
     m_strObject = std::wstring(path.data()) + extra.data();
-    // Redirects are followed here, not by WinINet, which follows a loop for ever.
-    m_dwRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    // Redirects are followed here, not by WinINet, which follows a loop for ever. The body is
+    // kept only in the download folder: a cache copy of WinINet's would take the space twice
+    // and cost every small request its cache index work.
+    m_dwRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+                       INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (bSecure)
         m_dwRequestFlags |= INTERNET_FLAG_SECURE;
     hr = OpenRequest();

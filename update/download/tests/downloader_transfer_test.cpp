@@ -353,8 +353,8 @@ TEST_F(DownloaderTransferTest, OtherThreadIsRefusedWhileTheWorkerTransfers)
     EXPECT_EQ("/next.bin", requests[1].strPath);
 }
 
-// The package is kept in the download folder; WinINet's own cache copy would double the disk
-// space it takes.
+// The package is kept in the download folder only: WinINet's own cache copy would double the
+// disk space it takes, and no copy is kept of the body a redirect led to either.
 TEST_F(DownloaderTransferTest, NoCacheCopyIsLeftBehind)
 {
     SRouteBehaviour route;
@@ -362,17 +362,31 @@ TEST_F(DownloaderTransferTest, NoCacheCopyIsLeftBehind)
     route.ullSize = 100000;
     m_server.SetRoute("/cache/pkg.bin", route);
     const std::wstring strUrl = m_server.Url("/cache/pkg.bin");
-    for (DWORD dwOffset : {0u, 50000u})
+    SRouteBehaviour moved;
+    moved.strStatusLine = "HTTP/1.1 302 Found";
+    moved.strBody = "moved";
+    moved.extraHeaders.push_back("Location: /cache/pkg.bin");
+    m_server.SetRoute("/cache/moved/pkg.bin", moved);
+    const std::wstring strMovedUrl = m_server.Url("/cache/moved/pkg.bin");
+    const struct
     {
-        SCOPED_TRACE(dwOffset);
+        const wchar_t* pszUrl;
+        DWORD dwOffset;
+    } kCases[] = {{strUrl.c_str(), 0}, {strUrl.c_str(), 50000}, {strMovedUrl.c_str(), 0}};
+    for (const auto& c : kCases)
+    {
+        SCOPED_TRACE(testing::Message() << c.pszUrl << " from " << c.dwOffset);
         CXHttpDownloader downloader(0);
         ASSERT_EQ(S_OK, downloader.Initialize(nullptr, nullptr, nullptr));
         downloader.SetDownloadFolder(TestTempDir().c_str());
-        EXPECT_EQ(S_OK, downloader.Download(strUrl.c_str(), dwOffset));
+        EXPECT_EQ(S_OK, downloader.Download(c.pszUrl, c.dwOffset));
         EXPECT_TRUE(ReadWholeFile(TestTempDir() + L"pkg.bin") == PatternString(1, 0, 100000));
-        DWORD cbEntry = 0;
-        EXPECT_FALSE(::GetUrlCacheEntryInfoW(strUrl.c_str(), nullptr, &cbEntry));
-        EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
+        for (const std::wstring& strCached : {strUrl, strMovedUrl})
+        {
+            DWORD cbEntry = 0;
+            EXPECT_FALSE(::GetUrlCacheEntryInfoW(strCached.c_str(), nullptr, &cbEntry)) << strCached;
+            EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
+        }
     }
 }
 
