@@ -873,26 +873,43 @@ TEST_F(UpdateInfoManager, SerialNeverGoesBack)
     const struct
     {
         const char* pszCase;
+        bool bOtherUserLowersTheMachineValue;
         std::string strInfo;
         ULONGLONG ullSerial;
         HRESULT hrExpected;
         ULONGLONG ullStoredAfter;
     } kSteps[] = {
-        {"first file", strFile, 2000, S_OK, 2000},
-        {"lower serial", strFile, 1999, ZEP_E_INFO_HEADER_INVALID, 2000},
-        {"same serial", strFile, 2000, S_OK, 2000},
-        {"higher serial, but the file does not load", strBroken, 3000, ZEP_E_INFO_FILE_INVALID, 2000},
-        {"higher serial", strFile, 2001, S_OK, 2001},
-        {"the one before", strFile, 2000, ZEP_E_INFO_HEADER_INVALID, 2001},
+        {"first file", false, strFile, 2000, S_OK, 2000},
+        {"lower serial", false, strFile, 1999, ZEP_E_INFO_HEADER_INVALID, 2000},
+        {"same serial", false, strFile, 2000, S_OK, 2000},
+        {"higher serial, but the file does not load", false, strBroken, 3000, ZEP_E_INFO_FILE_INVALID, 2000},
+        {"higher serial", false, strFile, 2001, S_OK, 2001},
+        {"the one before", false, strFile, 2000, ZEP_E_INFO_HEADER_INVALID, 2001},
+        // Every user may write the machine's service key; the user's own copy still holds.
+        {"the one before, after another user lowered the machine's value", true, strFile, 2000,
+         ZEP_E_INFO_HEADER_INVALID, 2001},
     };
     for (const auto& step : kSteps)
     {
         SCOPED_TRACE(step.pszCase);
+        if (step.bOtherUserLowersTheMachineValue)
+        {
+            const ULONGLONG ullLowered = 1;
+            ASSERT_EQ(S_OK, Registry::WriteValue(HKEY_LOCAL_MACHINE,
+                                                 SignatureSerialStore::ServiceKey(strService).c_str(),
+                                                 SignatureSerialStore::kValueName, REG_QWORD, &ullLowered,
+                                                 sizeof(ullLowered)));
+        }
         ServePair("vm-q3-fw", step.strInfo, infotest::SignatureFor(step.strInfo, strService, strCategory, step.ullSerial));
         CErrorLogTail errors;
         long lResult = -1;
         EXPECT_EQ(step.hrExpected, Check(strService, &lResult));
         EXPECT_EQ(step.ullStoredAfter, SignatureSerialStore::Highest(strService));
+        EXPECT_EQ(step.ullStoredAfter, SignatureSerialStore::Stored(HKEY_CURRENT_USER, strService));
+        if (!step.bOtherUserLowersTheMachineValue)
+        {
+            EXPECT_EQ(step.ullStoredAfter, SignatureSerialStore::Stored(HKEY_LOCAL_MACHINE, strService));
+        }
         if (step.hrExpected == ZEP_E_INFO_HEADER_INVALID)
             EXPECT_NE(std::string::npos, errors.Text().find("Signature:Serial Lower Than Accepted")) << errors.Text();
         EXPECT_EQ(S_OK, m_manager->Terminate());
