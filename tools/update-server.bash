@@ -1,6 +1,7 @@
 # A local update server: nginx on a free loopback port, serving a folder of information files
 # published with zepinfo and of packages. Sourced by the demo steps that run the update client
-# and by the client's benchmark. Needs REPO and BUILD for publishing.
+# and by the client's benchmarks (through tools/bench-services.bash). Needs REPO and BUILD for
+# publishing.
 #
 #   update_server_start ROOT [SECONDS]
 #                                   serve ROOT; sets update_server_base (http://127.0.0.1:PORT).

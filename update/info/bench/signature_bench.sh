@@ -15,7 +15,8 @@ cmake --build "$build" --target Quenta Drenlox drenloxctl ZepBackend_Library Zep
   ZepHelper_ApplicationRes zepinfo info_signature_bench -- -j2 >/dev/null
 
 tmp=$(mktemp -d /tmp/signature_bench.XXXXXX)
-. "$repo/tools/update-server.bash"
+export REPO=$repo BUILD=$build
+. "$repo/tools/bench-services.bash"
 cleanup() {
   update_server_stop
   rm -rf "$tmp"
@@ -23,41 +24,26 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 mkdir -p "$tmp/www"
-update_info_body System FirmwareVersion 0.0.0.1 QXB417 0.0.0.1 http://127.0.0.1/none \
-  "$(printf '%064d' 0)" 1 Benchmark. > "$tmp/fw.xml"
-update_info_body Software Merrowdeck 0.0.0.1 Merrowdeck 0.0.0.1 http://127.0.0.1/none "$(printf '%064d' 0)" 1 \
-  Benchmark. > "$tmp/md.xml"
-update_info_body Software "Velomar Launcher" 0.0.0.1 "Velomar Launcher" 0.0.0.1 http://127.0.0.1/none \
-  "$(printf '%064d' 0)" 1 Benchmark. > "$tmp/tvk.xml"
 update_server_start "$tmp/www" || exit 2
 
-export REPO=$repo BUILD=$build RUNS=$runs TMPDIR_BENCH=$tmp SERVER=$update_server_base
+export RUNS=$runs TMPDIR_BENCH=$tmp SERVER=$update_server_base
 "$repo/tools/with-wine-env.sh" "$build" bash -c '
   set -eu
-  . "$REPO/tools/update-server.bash"
+  . "$REPO/tools/bench-services.bash"
   run() { "$REPO/tools/wine-run.sh" "$@"; }
   winpath() { winepath -w "$1" 2>/dev/null; }
-  for s in "PA001 QXB417FW fw" "PP001 MDInfo md" "PP001 TVK tvk"; do
-    set -- $s
-    update_info_publish "$1" "$2" "$TMPDIR_BENCH/$3.xml" "$TMPDIR_BENCH/www"
-  done
-  for dll in ZepBackend_Library.dll ZepGUI_Library.dll; do wine regsvr32 /s "$(winpath "$BUILD/bin/$dll")"; done
-  key="HKLM\\SOFTWARE\\Orvo Corporation\\Velomar Launcher"
-  wine reg add "$key\\Auto Update Client" /v _Dbg_Info_ /d "$SERVER/" /f >/dev/null
-  export DRENLOX_PLAYER_STATE=$(winpath "$TMPDIR_BENCH/player.ini")
-  run "$BUILD/bin/drenloxctl.exe" plug >/dev/null
-  args=" /M AUTO  /C PA001 /S VLFW /N \"QX-B417\" /E 0.00 /F UPDATE /C PP001 /S MDInfo /N \"Merrowdeck\" /E 0.00 /F INFO /C PP001 /S TVK /N \"Velomar Launcher\" /E 1.0.0.0 /F UPDATE"
-  eval wine "\"$BUILD/bin/Quenta.exe\"" "$args" </dev/null >/dev/null 2>&1
+  bench_services_setup "$TMPDIR_BENCH" "$SERVER"
+  bench_services_run
   : > "$TMPDIR_BENCH/quenta"
   for i in $(seq "$RUNS"); do
-    t0=$(date +%s%N); eval wine "\"$BUILD/bin/Quenta.exe\"" "$args" </dev/null >/dev/null 2>&1; t1=$(date +%s%N)
+    t0=$(date +%s%N); bench_services_run; t1=$(date +%s%N)
     echo $(( (t1 - t0) / 1000000 )) >> "$TMPDIR_BENCH/quenta"
   done
   mkdir -p "$TMPDIR_BENCH/data"
   run "$BUILD/bin/info_signature_bench.exe" "$SERVER/" "$RUNS" "$(winpath "$TMPDIR_BENCH/data")" \
     PA001/QXB417FW/QXB417/0.0.0.1 PP001/MDInfo/Merrowdeck/0.0.0.1 "PP001/TVK/Velomar Launcher/1.0.0.0" \
     | tr -d "\r" > "$TMPDIR_BENCH/inprocess"
-  wine reg delete "$key\\Auto Update Client" /f >/dev/null 2>&1 || true
+  bench_services_teardown
   python3 - "$TMPDIR_BENCH/quenta" "$TMPDIR_BENCH/inprocess" <<PY
 import statistics, sys
 quenta = [float(l) for l in open(sys.argv[1]) if l.strip()]
@@ -76,8 +62,4 @@ print(f"signature share of the in-process information check: {100 * ms / mc:.1f}
 PY
 '
 # Every run must have fetched the signatures too.
-for f in PA001/QXB417FW PP001/MDInfo PP001/TVK; do
-  n=$(grep -c "GET /$f/info/info.xml.sig HTTP/1.1\" 200" "$(update_server_log)" || true)
-  echo "signature requests for $f: $n"
-  [ "$n" -ge $((runs + 1)) ] || { echo "bench: $f.sig was not asked for in every run" >&2; exit 1; }
-done
+bench_services_requests "$(update_server_log)" .sig -ge $((runs + 1))
