@@ -1,6 +1,7 @@
 #include "installer/testing/installer_session.h"
 
 #include "common/string_util.h"
+#include "common/testing/zeptest.h"
 
 namespace installertest
 {
@@ -76,6 +77,11 @@ UniqueMsiHandle OpenSession(const std::wstring& package, const std::wstring& ins
     if (::MsiSetTargetPathW(session.Get(), L"INSTALLDIR", installDir.c_str()) != ERROR_SUCCESS)
         return UniqueMsiHandle();
     return session;
+}
+
+UniqueMsiHandle OpenActionTestSession()
+{
+    return OpenSession(zeptest::ExeDir() + L"action_test.msi", zeptest::TestTempDir());
 }
 
 std::wstring Property(MSIHANDLE hSession, const wchar_t* pszName)

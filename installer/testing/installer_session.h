@@ -46,6 +46,9 @@ private:
 
 // A session of the package with costing done and INSTALLDIR set to installDir; invalid on failure.
 UniqueMsiHandle OpenSession(const std::wstring& package, const std::wstring& installDir);
+// A session of the custom actions' test package (action_test.msi, built beside the tests) with
+// INSTALLDIR the current test's temp folder; invalid on failure.
+UniqueMsiHandle OpenActionTestSession();
 // The property's value, or "(unreadable)".
 std::wstring Property(MSIHANDLE hSession, const wchar_t* pszName);
 }  // namespace installertest

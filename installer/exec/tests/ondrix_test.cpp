@@ -264,8 +264,7 @@ protected:
 
     UniqueMsiHandle OpenSession()
     {
-        UniqueMsiHandle session =
-            installertest::OpenSession(zeptest::ExeDir() + L"action_test.msi", zeptest::TestTempDir());
+        UniqueMsiHandle session = installertest::OpenActionTestSession();
         EXPECT_TRUE(session.IsValid());
         return session;
     }

@@ -116,8 +116,7 @@ TEST(FolderTreeRemoval, TheActionRemovesTheFolderItIsGivenAndNeverFails)
     ASSERT_NE(nullptr, pfnAction);
     installertest::CUiMessageLog messages;
     ASSERT_TRUE(messages.Installed());
-    UniqueMsiHandle session =
-        installertest::OpenSession(zeptest::ExeDir() + L"action_test.msi", zeptest::TestTempDir());
+    UniqueMsiHandle session = installertest::OpenActionTestSession();
     ASSERT_TRUE(session.IsValid());
 
     const std::wstring root = zeptest::TestTempDir() + L"AutoUpdateClient";

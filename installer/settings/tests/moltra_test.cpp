@@ -285,8 +285,7 @@ TEST_F(MoltraTest, SetUpActionMakesTheFolderAndMarksAnExistingSettingsFile)
     ASSERT_NE(nullptr, pfnAction);
     installertest::CUiMessageLog messages;
     ASSERT_TRUE(messages.Installed());
-    UniqueMsiHandle session =
-        installertest::OpenSession(zeptest::ExeDir() + L"action_test.msi", zeptest::TestTempDir());
+    UniqueMsiHandle session = installertest::OpenActionTestSession();
     ASSERT_TRUE(session.IsValid());
     const std::wstring folder = zeptest::TestTempDir() + L"Orvo Corporation\\Velomar Launcher";
 

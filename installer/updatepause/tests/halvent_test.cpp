@@ -89,7 +89,7 @@ protected:
     {
         HalventTest::SetUp();
         ASSERT_TRUE(m_messages.Installed());
-        m_session = installertest::OpenSession(zeptest::ExeDir() + L"action_test.msi", zeptest::TestTempDir());
+        m_session = installertest::OpenActionTestSession();
         ASSERT_TRUE(m_session.IsValid());
     }
 
