@@ -1,7 +1,11 @@
 #include "installer/testing/standard_user_access.h"
 
+#include <gtest/gtest.h>
+#include <sddl.h>
+
 #include <vector>
 
+#include "common/string_util.h"
 #include "common/unique_resource.h"
 
 namespace installertest
@@ -16,6 +20,21 @@ bool IsStandardUserGroup(PSID pSid)
             return true;
     }
     return false;
+}
+
+// The access list part of the key's security descriptor (below HKEY_LOCAL_MACHINE, 64-bit view).
+DWORD ReadKeyDescriptor(const std::wstring& path, std::vector<BYTE>& descriptor)
+{
+    UniqueHKey key;
+    DWORD dwError = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | KEY_WOW64_64KEY, key.Receive());
+    if (dwError != ERROR_SUCCESS)
+        return dwError;
+    DWORD cb = 0;
+    dwError = ::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &cb);
+    if (dwError != ERROR_INSUFFICIENT_BUFFER)
+        return dwError;
+    descriptor.resize(cb);
+    return ::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.data(), &cb);
 }
 
 ACCESS_MASK MapGeneric(ACCESS_MASK access)
@@ -61,16 +80,8 @@ ACCESS_MASK StandardUserAccess(PACL pDacl, AccessFor forWhat)
 bool StandardUserKeyAccess(const std::wstring& path, AccessFor forWhat, ACCESS_MASK& access, DWORD& dwError)
 {
     access = 0;
-    UniqueHKey key;
-    dwError = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | KEY_WOW64_64KEY, key.Receive());
-    if (dwError != ERROR_SUCCESS)
-        return false;
-    DWORD cb = 0;
-    dwError = ::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &cb);
-    if (dwError != ERROR_INSUFFICIENT_BUFFER)
-        return false;
-    std::vector<BYTE> descriptor(cb);
-    dwError = ::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.data(), &cb);
+    std::vector<BYTE> descriptor;
+    dwError = ReadKeyDescriptor(path, descriptor);
     if (dwError != ERROR_SUCCESS)
         return false;
     BOOL bPresent = FALSE;
@@ -83,5 +94,39 @@ bool StandardUserKeyAccess(const std::wstring& path, AccessFor forWhat, ACCESS_M
     }
     access = StandardUserAccess(bPresent ? pDacl : nullptr, forWhat);
     return true;
+}
+
+std::wstring KeyAccessListText(const std::wstring& path)
+{
+    std::vector<BYTE> descriptor;
+    if (ReadKeyDescriptor(path, descriptor) != ERROR_SUCCESS)
+        return L"(unreadable)";
+    wchar_t* psz = nullptr;
+    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                                DACL_SECURITY_INFORMATION, &psz, nullptr))
+        return L"(not convertible)";
+    std::wstring text = psz;
+    ::LocalFree(psz);
+    return text;
+}
+
+void ExpectStandardUserKeyAccess(const std::wstring& prefix, const KeyAccessExpectation* pRows, size_t cRows)
+{
+    for (size_t i = 0; i < cRows; ++i)
+    {
+        const KeyAccessExpectation& row = pRows[i];
+        const std::wstring path = prefix + row.pszKey;
+        ACCESS_MASK access = 0;
+        DWORD dwError = ERROR_SUCCESS;
+        const bool bRead = StandardUserKeyAccess(path, row.forWhat, access, dwError);
+        SCOPED_TRACE(WideToUtf8(FormatString(L"%s (%s): 0x%08lX, %s", path.c_str(),
+                                             row.forWhat == AccessFor::Key ? L"key" : L"new subkey", access,
+                                             KeyAccessListText(path).c_str())));
+        EXPECT_TRUE(bRead) << dwError;
+        if (!bRead)
+            continue;
+        EXPECT_EQ(row.granted, access & row.granted);
+        EXPECT_EQ(0u, access & row.notGranted);
+    }
 }
 }  // namespace installertest

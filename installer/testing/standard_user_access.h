@@ -23,4 +23,26 @@ ACCESS_MASK StandardUserAccess(PACL pDacl, AccessFor forWhat);
 // The same for a key below HKEY_LOCAL_MACHINE (64-bit view), its list read with
 // RegGetKeySecurity; false with the Win32 error when the list cannot be read.
 bool StandardUserKeyAccess(const std::wstring& path, AccessFor forWhat, ACCESS_MASK& access, DWORD& dwError);
+
+// The key's access list as text (SDDL), for failure messages; "(unreadable)" when it cannot be read.
+std::wstring KeyAccessListText(const std::wstring& path);
+
+// One row of a table of what a standard user must and must not be able to do with a key below
+// HKEY_LOCAL_MACHINE (or with a subkey created later).
+struct KeyAccessExpectation
+{
+    const wchar_t* pszKey;  // appended to the table's prefix
+    AccessFor forWhat;
+    ACCESS_MASK granted;     // every one of these
+    ACCESS_MASK notGranted;  // none of these
+};
+
+// Checks every row with GoogleTest expectations; a failure names the key, the rights found and
+// the key's access list.
+void ExpectStandardUserKeyAccess(const std::wstring& prefix, const KeyAccessExpectation* pRows, size_t cRows);
+template <size_t N>
+void ExpectStandardUserKeyAccess(const std::wstring& prefix, const KeyAccessExpectation (&rows)[N])
+{
+    ExpectStandardUserKeyAccess(prefix, rows, N);
+}
 }  // namespace installertest

@@ -237,13 +237,7 @@ const wchar_t kDrenlox[] = L"UpdateChecker\\Drenlox.dll";
 void ExpectRunTimeKeyAccess(const std::wstring& product)
 {
     using installertest::AccessFor;
-    const struct
-    {
-        const wchar_t* pszKey;
-        AccessFor forWhat;
-        ACCESS_MASK granted;
-        ACCESS_MASK notGranted;
-    } cases[] = {
+    const installertest::KeyAccessExpectation cases[] = {
         // The launcher's schedule: values set, nothing else.
         {L"\\TOLVIK\\Update", AccessFor::Key, KEY_QUERY_VALUE | KEY_SET_VALUE, KEY_CREATE_SUB_KEY | WRITE_DAC},
         // Keys the programs only read keep what they inherit (Windows: Users read; Wine's own
@@ -257,15 +251,7 @@ void ExpectRunTimeKeyAccess(const std::wstring& product)
         {L"\\Auto Update END", AccessFor::NewSubkey, KEY_QUERY_VALUE | KEY_SET_VALUE, 0},
         {L"", AccessFor::Key, 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY},
     };
-    for (const auto& c : cases)
-    {
-        ACCESS_MASK access = 0;
-        DWORD dwError = ERROR_SUCCESS;
-        SCOPED_TRACE(WideToUtf8(product + c.pszKey) + (c.forWhat == AccessFor::Key ? " (key)" : " (new subkey)"));
-        ASSERT_TRUE(installertest::StandardUserKeyAccess(product + c.pszKey, c.forWhat, access, dwError)) << dwError;
-        EXPECT_EQ(c.granted, access & c.granted) << std::hex << access;
-        EXPECT_EQ(0u, access & c.notGranted) << std::hex << access;
-    }
+    installertest::ExpectStandardUserKeyAccess(product, cases);
 }
 }  // namespace
 

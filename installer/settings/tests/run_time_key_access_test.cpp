@@ -33,25 +33,6 @@ ACCESS_MASK Access(const std::wstring& path, AccessFor forWhat)
     return access;
 }
 
-std::wstring KeySecurityText(const std::wstring& path)
-{
-    UniqueHKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | KEY_WOW64_64KEY, key.Receive()) !=
-        ERROR_SUCCESS)
-        return L"(no key)";
-    BYTE descriptor[4096];
-    DWORD cb = sizeof(descriptor);
-    if (::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor, &cb) != ERROR_SUCCESS)
-        return L"(unreadable)";
-    wchar_t* psz = nullptr;
-    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                                &psz, nullptr))
-        return L"(not convertible)";
-    std::wstring text = psz;
-    ::LocalFree(psz);
-    return text;
-}
-
 class RunTimeKeyActionTest : public ::testing::Test
 {
 protected:
@@ -62,7 +43,7 @@ protected:
         m_pfnAction = reinterpret_cast<PFN_ACTION>(::GetProcAddress(m_module.Get(), "GrantRunTimeKeyAccessCA"));
         ASSERT_NE(nullptr, m_pfnAction);
         ASSERT_TRUE(m_messages.Installed());
-        m_session = installertest::OpenSession(zeptest::ExeDir() + L"action_test.msi", zeptest::TestTempDir());
+        m_session = installertest::OpenActionTestSession();
         ASSERT_TRUE(m_session.IsValid());
     }
 
@@ -106,28 +87,14 @@ TEST_F(RunTimeKeyActionTest, UsersMayWriteWhatTheProgramsWriteAndNothingMore)
     EXPECT_TRUE(m_messages.Logged(std::wstring(L"Moltra:  Users may create and write subkeys of ") + kClientKey))
         << m_messages.Dump();
 
-    const struct
-    {
-        const wchar_t* pszKey;
-        AccessFor forWhat;
-        ACCESS_MASK granted;
-        ACCESS_MASK notGranted;
-    } cases[] = {
+    const installertest::KeyAccessExpectation cases[] = {
         {kUpdateKey, AccessFor::Key, KEY_QUERY_VALUE | KEY_SET_VALUE, KEY_CREATE_SUB_KEY | WRITE_DAC | DELETE},
         {kUpdateKey, AccessFor::NewSubkey, 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY},
         {kClientKey, AccessFor::Key, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_CREATE_SUB_KEY,
          KEY_SET_VALUE | WRITE_DAC | DELETE},
         {kClientKey, AccessFor::NewSubkey, KEY_ALL_ACCESS, 0},
     };
-    for (const auto& c : cases)
-    {
-        const ACCESS_MASK access = Access(c.pszKey, c.forWhat);
-        SCOPED_TRACE(WideToUtf8(FormatString(L"%s (%s): 0x%08lX, %s", c.pszKey,
-                                             c.forWhat == AccessFor::Key ? L"key" : L"new subkey", access,
-                                             KeySecurityText(c.pszKey).c_str())));
-        EXPECT_EQ(c.granted, access & c.granted);
-        EXPECT_EQ(0u, access & c.notGranted);
-    }
+    installertest::ExpectStandardUserKeyAccess(L"", cases);
 }
 
 // An upgrade or repair runs the action again: the Users entries are replaced, not added, and
@@ -148,9 +115,9 @@ TEST_F(RunTimeKeyActionTest, RunningAgainReplacesOnlyTheUsersEntries)
 
     const std::wstring data = std::wstring(L"subkeys=") + kClientKey;
     ASSERT_EQ(0u, Run(data));
-    const std::wstring once = KeySecurityText(kClientKey);
+    const std::wstring once = installertest::KeyAccessListText(kClientKey);
     ASSERT_EQ(0u, Run(data));
-    EXPECT_EQ(once, KeySecurityText(kClientKey));
+    EXPECT_EQ(once, installertest::KeyAccessListText(kClientKey));
     EXPECT_NE(std::wstring::npos, once.find(L"(A;CI;KA;;;BA)")) << WideToUtf8(once);
     EXPECT_EQ(0u, Access(kClientKey, AccessFor::Key) & KEY_SET_VALUE) << WideToUtf8(once);
 }
