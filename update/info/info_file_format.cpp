@@ -1,9 +1,7 @@
 #include "update/info/info_file_format.h"
 
-#include <vector>
-
+#include "common/crypt_digest.h"
 #include "common/string_util.h"
-#include "common/unique_resource.h"
 
 namespace InfoFileFormat
 {
@@ -116,45 +114,17 @@ ALG_ID DigestAlgorithm(const std::wstring& strDigestId)
     return 0;
 }
 
-HRESULT HashHex(ALG_ID algId, const BYTE* pData, size_t cbData, std::wstring& strHex)
-{
-    strHex.clear();
-    UniqueCryptProv prov;
-    if (!::CryptAcquireContextW(prov.Receive(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
-        return HRESULT_FROM_WIN32(::GetLastError());
-    UniqueCryptHash hash;
-    if (!::CryptCreateHash(prov.Get(), algId, 0, 0, hash.Receive()))
-        return HRESULT_FROM_WIN32(::GetLastError());
-    // CryptHashData takes 32-bit lengths.
-    while (cbData > 0)
-    {
-        const DWORD cbChunk = cbData > 0x40000000u ? 0x40000000u : static_cast<DWORD>(cbData);
-        if (!::CryptHashData(hash.Get(), pData, cbChunk, 0))
-            return HRESULT_FROM_WIN32(::GetLastError());
-        pData += cbChunk;
-        cbData -= cbChunk;
-    }
-    DWORD cbHash = 0;
-    DWORD cbSize = sizeof(cbHash);
-    if (!::CryptGetHashParam(hash.Get(), HP_HASHSIZE, reinterpret_cast<BYTE*>(&cbHash), &cbSize, 0))
-        return HRESULT_FROM_WIN32(::GetLastError());
-    std::vector<BYTE> digest(cbHash);
-    if (!::CryptGetHashParam(hash.Get(), HP_HASHVAL, digest.data(), &cbHash, 0))
-        return HRESULT_FROM_WIN32(::GetLastError());
-    strHex = HexLower(digest.data(), cbHash);
-    return S_OK;
-}
 
 HRESULT ComputeSaltedDigest(ALG_ID algId, const BYTE* pBody, size_t cbBody, const std::wstring& strServiceId,
                             const std::wstring& strCategory, std::wstring& strDigest)
 {
     strDigest.clear();
     std::wstring strBodyDigest;
-    HRESULT hr = HashHex(algId, pBody, cbBody, strBodyDigest);
+    HRESULT hr = DigestHex(algId, pBody, cbBody, strBodyDigest);
     if (FAILED(hr))
         return hr;
     const std::string strSalted = WideToUtf8(strBodyDigest + strServiceId + strCategory);
-    return HashHex(algId, reinterpret_cast<const BYTE*>(strSalted.data()), strSalted.size(), strDigest);
+    return DigestHex(algId, reinterpret_cast<const BYTE*>(strSalted.data()), strSalted.size(), strDigest);
 }
 
 std::string BuildHeader(const std::wstring& strDigestId, const std::wstring& strDigest)

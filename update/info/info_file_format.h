@@ -39,9 +39,6 @@ bool IsHexDigits(const std::wstring& str) noexcept;
 // Hash algorithm of a digest identifier (compared without regard to case); 0 for "HAS0001" and
 // for unknown identifiers.
 ALG_ID DigestAlgorithm(const std::wstring& strDigestId);
-
-// Lower-case hexadecimal hash of bytes, with the system's cryptographic service.
-HRESULT HashHex(ALG_ID algId, const BYTE* pData, size_t cbData, std::wstring& strHex);
 // The file's digest: H(hex(H(body)) + service + category), lower-case hexadecimal.
 HRESULT ComputeSaltedDigest(ALG_ID algId, const BYTE* pBody, size_t cbBody, const std::wstring& strServiceId,
                             const std::wstring& strCategory, std::wstring& strDigest);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/crypt_digest.h"
 #include "common/product_keys.h"
 #include "common/registry.h"
 #include "common/string_util.h"
@@ -118,7 +119,7 @@ protected:
     static std::wstring Md5(const std::string& content)
     {
         std::wstring strHex;
-        EXPECT_EQ(S_OK, InfoFileFormat::HashHex(CALG_MD5, reinterpret_cast<const BYTE*>(content.data()), content.size(), strHex));
+        EXPECT_EQ(S_OK, DigestHex(CALG_MD5, reinterpret_cast<const BYTE*>(content.data()), content.size(), strHex));
         return strHex;
     }
     static std::wstring Sha256(const std::string& content)

@@ -1,10 +1,10 @@
 #include "update/download/module/zep_software_download_manager_impl.h"
 
 #include <oleauto.h>
-#include <wincrypt.h>
 
 #include <vector>
 
+#include "common/crypt_digest.h"
 #include "common/folder_security.h"
 #include "common/string_util.h"
 #include "oplogsys/oplogsys.h"
@@ -21,11 +21,6 @@ const size_t kMaxUrlChars = 4096;
 const DWORD kStartPauseMs = 1000;
 // Bytes of a partial file fetched again when it is resumed.
 const ULONGLONG kResumeOverlap = 65536;
-// Each read costs a round trip to the system; at 1 MiB they no longer show next to the hashing
-// (64 KiB reads made the check about a tenth slower).
-const DWORD kDigestBlockSize = 1048576;
-const size_t kMd5Chars = 32;
-const size_t kSha256Chars = 64;
 
 std::wstring BstrText(BSTR bstr) { return bstr ? std::wstring(bstr, ::SysStringLen(bstr)) : std::wstring(); }
 
@@ -456,40 +451,6 @@ HRESULT CZepSoftwareDownloadManagerImpl::GetDownloadStatus(LONG* pStatus, LONG* 
     return S_OK;
 }
 
-bool CZepSoftwareDownloadManagerImpl::FileDigest(const std::wstring& strPath, ALG_ID algId, std::wstring& strDigest)
-{
-    strDigest.clear();
-    UniqueHandle hFile(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!hFile)
-        return false;
-    // SHA-256 needs the AES provider; it does MD5 and SHA-1 as well.
-    UniqueCryptProv hProv;
-    if (!::CryptAcquireContextW(hProv.Receive(), nullptr, nullptr, PROV_RSA_AES,
-                                CRYPT_VERIFYCONTEXT | CRYPT_MACHINE_KEYSET))
-        return false;
-    UniqueCryptHash hHash;
-    if (!::CryptCreateHash(hProv.Get(), algId, 0, 0, hHash.Receive()))
-        return false;
-    std::vector<BYTE> block(kDigestBlockSize);
-    for (;;)
-    {
-        DWORD cbRead = 0;
-        if (!::ReadFile(hFile.Get(), block.data(), kDigestBlockSize, &cbRead, nullptr))
-            return false;
-        if (cbRead == 0)
-            break;
-        if (!::CryptHashData(hHash.Get(), block.data(), cbRead, 0))
-            return false;
-    }
-    BYTE digest[32] = {};
-    DWORD cbDigest = sizeof(digest);
-    if (!::CryptGetHashParam(hHash.Get(), HP_HASHVAL, digest, &cbDigest, 0))
-        return false;
-    strDigest = HexLower(digest, cbDigest);
-    return true;
-}
-
 HRESULT CZepSoftwareDownloadManagerImpl::CheckDownloadedFile(BSTR bstrMac, LONG* pResult)
 {
     if (!pResult)
@@ -507,9 +468,11 @@ HRESULT CZepSoftwareDownloadManagerImpl::CheckDownloadedFile(BSTR bstrMac, LONG*
     const DWORD dwAttributes = strPath.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(strPath.c_str());
     if (dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return S_OK;
+    UniqueHandle hFile(::CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     std::wstring strDigest;
-    const ALG_ID algId = strMac.size() == kSha256Chars ? CALG_SHA_256 : strMac.size() == kMd5Chars ? CALG_MD5 : CALG_SHA1;
-    if (FileDigest(strPath, algId, strDigest) && strDigest == strMac)
+    if (hFile && SUCCEEDED(FileDigestHex(hFile.Get(), PackageMacAlgorithm(strMac.size()), strDigest)) &&
+        strDigest == strMac)
         *pResult = 1;
     return S_OK;
 }

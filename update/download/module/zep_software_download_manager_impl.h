@@ -60,8 +60,6 @@ public:
     static DWORD ResumeOffset(ULONGLONG ullExistingSize) noexcept;
     // Received of total as a whole percentage, truncated; 0 while the total is unknown.
     static LONG Percentage(DWORD dwReceived, DWORD dwTotal) noexcept;
-    // Lowercase hexadecimal MD5 (bMd5) or SHA-1 of a file; false when it cannot be read or hashed.
-    static bool FileDigest(const std::wstring& strPath, ALG_ID algId, std::wstring& strDigest);
 
 private:
     struct SWorkerStart;
