@@ -2,6 +2,9 @@
 # sends (player firmware, jukebox notice, launcher), each answered "no update" by the local
 # update server. Sourced inside tools/with-wine-env.sh; needs REPO and BUILD.
 #
+#   bench_services_serve NAME       (on the host) make a temp folder /tmp/NAME.XXXXXX (its path in
+#                                   bench_services_tmp) and serve its www folder with the update
+#                                   server; both are removed when the script exits
 #   bench_services_setup DIR SERVER
 #                                   write and publish the three information files into DIR/www
 #                                   (served as SERVER), register the components, point the client
@@ -18,6 +21,15 @@
 
 bench_services_key="HKLM\\SOFTWARE\\Orvo Corporation\\Velomar Launcher\\Auto Update Client"
 bench_services_args=
+
+bench_services_tmp=
+
+bench_services_serve() { # name
+  bench_services_tmp=$(mktemp -d "/tmp/$1.XXXXXX")
+  trap 'update_server_stop; rm -rf "$bench_services_tmp"' EXIT INT TERM
+  mkdir -p "$bench_services_tmp/www"
+  update_server_start "$bench_services_tmp/www"
+}
 
 bench_services_setup() { # dir server
   local dir=$1 server=$2 dll

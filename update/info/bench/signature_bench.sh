@@ -14,19 +14,10 @@ command -v nginx >/dev/null || { echo "bench: nginx is not installed (tools/setu
 cmake --build "$build" --target Quenta Drenlox drenloxctl ZepBackend_Library ZepGUI_Library ZepGUI_LibraryRes \
   ZepHelper_ApplicationRes zepinfo info_signature_bench -- -j2 >/dev/null
 
-tmp=$(mktemp -d /tmp/signature_bench.XXXXXX)
 export REPO=$repo BUILD=$build
 . "$repo/tools/bench-services.bash"
-cleanup() {
-  update_server_stop
-  rm -rf "$tmp"
-}
-trap cleanup EXIT INT TERM
-
-mkdir -p "$tmp/www"
-update_server_start "$tmp/www" || exit 2
-
-export RUNS=$runs TMPDIR_BENCH=$tmp SERVER=$update_server_base
+bench_services_serve signature_bench || exit 2
+export RUNS=$runs TMPDIR_BENCH=$bench_services_tmp SERVER=$update_server_base
 "$repo/tools/with-wine-env.sh" "$build" bash -c '
   set -eu
   . "$REPO/tools/bench-services.bash"
