@@ -11,9 +11,20 @@ DWORD ReadWholeFile(const std::wstring& path, std::string& data, uint64_t cbMax)
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return ::GetLastError();
+    return ReadWholeFile(file.Get(), data, cbMax);
+}
+
+DWORD ReadWholeFile(HANDLE hFile, std::string& data, uint64_t cbMax)
+{
+    data.clear();
+    if (hFile == nullptr || hFile == INVALID_HANDLE_VALUE)
+        return ERROR_INVALID_HANDLE;
     LARGE_INTEGER size = {};
-    if (::GetFileSizeEx(file.Get(), &size) && static_cast<uint64_t>(size.QuadPart) > cbMax)
+    if (::GetFileSizeEx(hFile, &size) && static_cast<uint64_t>(size.QuadPart) > cbMax)
         return ERROR_FILE_TOO_LARGE;
+    LARGE_INTEGER start = {};
+    if (!::SetFilePointerEx(hFile, start, nullptr, FILE_BEGIN))
+        return ::GetLastError();
     try
     {
         // Read to the end rather than to the size seen at the open: the file may be growing.
@@ -21,7 +32,7 @@ DWORD ReadWholeFile(const std::wstring& path, std::string& data, uint64_t cbMax)
         for (;;)
         {
             DWORD cbRead = 0;
-            if (!::ReadFile(file.Get(), buf, sizeof(buf), &cbRead, nullptr))
+            if (!::ReadFile(hFile, buf, sizeof(buf), &cbRead, nullptr))
             {
                 const DWORD dwError = ::GetLastError();
                 data.clear();

@@ -115,9 +115,8 @@ public:
             }
             m_infoFiles.push_back(Fmt::BuildHeader(strDigestId, strDigest) + body);
             std::string strSignature;
-            if (FAILED(key.SignatureFile(std::vector<BYTE>(m_infoFiles.back().begin(), m_infoFiles.back().end()),
-                                         FUZZ_INFO_CATEGORY, m_strService, kSignatureSerial, kSignatureExpires,
-                                         strSignature)))
+            if (FAILED(key.SignatureFile(m_infoFiles.back(), FUZZ_INFO_CATEGORY, m_strService, kSignatureSerial,
+                                         kSignatureExpires, strSignature)))
             {
                 strError = "cannot make the signature of a seed";
                 return false;

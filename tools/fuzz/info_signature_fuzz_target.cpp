@@ -31,7 +31,7 @@ public:
         }
         for (size_t i = 0; i < infos.size(); ++i)
         {
-            m_infos.emplace_back(infos[i].begin(), infos[i].end());
+            m_infos.push_back(infos[i]);
             InfoSignature::Fields fields;
             std::wstring strProblem;
             if (!InfoSignature::Parse(m_signatures[i], fields, strProblem))
@@ -127,7 +127,7 @@ private:
         }
     }
 
-    std::vector<std::vector<BYTE>> m_infos;
+    std::vector<std::string> m_infos;
     std::vector<std::string> m_signatures;
     std::vector<InfoSignature::Fields> m_fields;
     std::vector<std::string> m_vocabulary;

@@ -60,20 +60,21 @@ bool DecodeBase64(const std::wstring& str, std::vector<BYTE>& bytes)
 
 // Whether the information file's own header digest holds for the service and category; true
 // also when it has none to check.
-bool DigestSaltedFor(const std::vector<BYTE>& info, const std::wstring& strService, const std::wstring& strCategory)
+bool DigestSaltedFor(const std::string& strInfo, const std::wstring& strService, const std::wstring& strCategory)
 {
+    const BYTE* pInfo = reinterpret_cast<const BYTE*>(strInfo.data());
     size_t cbHeader = 0;
     std::wstring strHeader;
     InfoFileFormat::HeaderValues values;
-    if (!InfoFileFormat::FindHeaderEnd(info.data(), info.size(), cbHeader) ||
-        FAILED(InfoFileFormat::DecodeUtf8Strict(info.data(), cbHeader, strHeader)) ||
+    if (!InfoFileFormat::FindHeaderEnd(pInfo, strInfo.size(), cbHeader) ||
+        FAILED(InfoFileFormat::DecodeUtf8Strict(pInfo, cbHeader, strHeader)) ||
         !InfoFileFormat::SplitHeader(strHeader, values))
         return true;
     const ALG_ID algId = InfoFileFormat::DigestAlgorithm(values.m_strDigestId);
     if (algId == 0)
         return true;
     std::wstring strExpected;
-    if (FAILED(InfoFileFormat::ComputeSaltedDigest(algId, info.data() + cbHeader, info.size() - cbHeader, strService,
+    if (FAILED(InfoFileFormat::ComputeSaltedDigest(algId, pInfo + cbHeader, strInfo.size() - cbHeader, strService,
                                                    strCategory, strExpected)))
         return true;
     return EqualsNoCase(values.m_strDigest, strExpected);
@@ -284,7 +285,8 @@ HRESULT Check(const Request& request, Outcome& outcome)
     }
 
     EcdsaP256::Digest infoDigest;
-    RETURN_IF_FAILED(EcdsaP256::Sha256(request.pInfo->data(), request.pInfo->size(), infoDigest));
+    RETURN_IF_FAILED(
+        EcdsaP256::Sha256(reinterpret_cast<const BYTE*>(request.pInfo->data()), request.pInfo->size(), infoDigest));
     const std::string strMessage = Message(request.strCategory, request.strService, fields.ullSerial,
                                            fields.strExpires, HexLower(infoDigest.data(), infoDigest.size()));
     EcdsaP256::Digest messageDigest;

@@ -66,7 +66,7 @@ struct Outcome
 
 struct Request
 {
-    const std::vector<BYTE>* pInfo = nullptr;
+    const std::string* pInfo = nullptr;  // the information file's bytes
     // Null: there is no .sig.
     const std::string* pSignature = nullptr;
     std::wstring strService;

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "common/error_macros.h"
+#include "common/file_util.h"
 #include "common/folder_security.h"
 #include "common/scope_exit.h"
 #include "common/string_util.h"
@@ -243,7 +244,7 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
         log.Trace(FormatString(L"Download folder refused 0x%08X", static_cast<unsigned>(hr)));
         return hr = MapDownloadResult(E_DL_CREATE_FOLDER);
     }
-    std::vector<BYTE> info;
+    std::string info;
     hr = FetchFile(strAgent, folder, strUrl, kMaxInfoFileBytes, log, info);
     if (FAILED(hr))
         return hr;
@@ -253,7 +254,7 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
         return hr;
 
     ZepXmlParseError parseError;
-    hr = m_analyzer.LoadBytes(info.data(), info.size(), strServiceId.c_str(), strCategory.c_str(), &parseError);
+    hr = m_analyzer.LoadBytes(reinterpret_cast<const BYTE*>(info.data()), info.size(), strServiceId.c_str(), strCategory.c_str(), &parseError);
     if (FAILED(hr))
     {
         log.Error(L"XML load Failed");
@@ -325,7 +326,7 @@ HRESULT CZepUpdateInfoManagerImpl::CheckLocked(const ZEP_CURRENT_VERSION_INFO& c
 
 HRESULT CZepUpdateInfoManagerImpl::FetchFile(const std::wstring& strAgent, const CUserDownloadFolder& folder,
                                              const std::wstring& strUrl, DWORD cbMax, CInfoMethodLog& log,
-                                             std::vector<BYTE>& bytes)
+                                             std::string& bytes)
 {
     bytes.clear();
     HRESULT hr = m_downloader.Initialize(strAgent.c_str(), nullptr, nullptr);
@@ -343,7 +344,7 @@ HRESULT CZepUpdateInfoManagerImpl::FetchFile(const std::wstring& strAgent, const
         return MapDownloadResult(hr);
     // The bytes are read through the handle the download wrote with, which nobody else may write
     // to, and the path is never opened again.
-    hr = ReadWholeFile(file.Get(), cbMax, bytes);
+    hr = HRESULT_FROM_WIN32(ReadWholeFile(file.Get(), bytes, cbMax));
     file.Reset();
     if (SUCCEEDED(hrPath))
         ::DeleteFileW(szPath);
@@ -357,46 +358,18 @@ HRESULT CZepUpdateInfoManagerImpl::FetchFile(const std::wstring& strAgent, const
     return S_OK;
 }
 
-HRESULT CZepUpdateInfoManagerImpl::ReadWholeFile(HANDLE hFile, DWORD cbMax, std::vector<BYTE>& bytes)
-{
-    if (!hFile || hFile == INVALID_HANDLE_VALUE)
-        return E_HANDLE;
-    LARGE_INTEGER size = {};
-    if (!::GetFileSizeEx(hFile, &size))
-        return HResultFromLastError();
-    if (size.QuadPart > cbMax)
-        return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
-    LARGE_INTEGER start = {};
-    if (!::SetFilePointerEx(hFile, start, nullptr, FILE_BEGIN))
-        return HResultFromLastError();
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD cbRead = 0;
-    while (cbRead < bytes.size())
-    {
-        DWORD cbChunk = 0;
-        if (!::ReadFile(hFile, bytes.data() + cbRead, static_cast<DWORD>(bytes.size()) - cbRead, &cbChunk, nullptr))
-            return HResultFromLastError();
-        if (cbChunk == 0)
-            return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
-        cbRead += cbChunk;
-    }
-    return S_OK;
-}
-
 HRESULT CZepUpdateInfoManagerImpl::CheckSignature(const std::wstring& strAgent, const CUserDownloadFolder& folder,
-                                                  const std::wstring& strSigUrl, const std::vector<BYTE>& info,
+                                                  const std::wstring& strSigUrl, const std::string& info,
                                                   const std::wstring& strCategory, CInfoMethodLog& log,
                                                   ULONGLONG& ullSerial)
 {
     ullSerial = 0;
     std::string strSignature;
-    std::vector<BYTE> sigBytes;
-    HRESULT hr = FetchFile(strAgent, folder, strSigUrl, InfoSignature::kMaxSignatureFileBytes, log, sigBytes);
+    HRESULT hr = FetchFile(strAgent, folder, strSigUrl, InfoSignature::kMaxSignatureFileBytes, log, strSignature);
     // Only an answer that there is no such file counts as a missing signature; a network
     // failure is reported as one.
     if (FAILED(hr) && hr != ZEP_E_INFO_NOT_FOUND)
         return hr;
-    strSignature.assign(sigBytes.begin(), sigBytes.end());
 
     const std::wstring strServiceId = m_bstrServiceId.ToString();
     InfoSignature::Request request;

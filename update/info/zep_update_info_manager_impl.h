@@ -72,13 +72,12 @@ private:
     // service (held open by the caller); its bytes, read from the handle the download
     // wrote; the file itself is deleted.
     HRESULT FetchFile(const std::wstring& strAgent, const class CUserDownloadFolder& folder,
-                      const std::wstring& strUrl, DWORD cbMax, class CInfoMethodLog& log, std::vector<BYTE>& bytes);
-    static HRESULT ReadWholeFile(HANDLE hFile, DWORD cbMax, std::vector<BYTE>& bytes);
+                      const std::wstring& strUrl, DWORD cbMax, class CInfoMethodLog& log, std::string& bytes);
     // Fetches the information file's signature and checks it; ZEP_E_INFO_HEADER_INVALID, with
     // the reason in the error log, when the file is not to be trusted.
     HRESULT CheckSignature(const std::wstring& strAgent, const class CUserDownloadFolder& folder,
                            const std::wstring& strSigUrl,
-                           const std::vector<BYTE>& info, const std::wstring& strCategory, class CInfoMethodLog& log,
+                           const std::string& info, const std::wstring& strCategory, class CInfoMethodLog& log,
                            ULONGLONG& ullSerial);
     HRESULT AccessOnce(const std::wstring& strAgent, const std::wstring& strUrl);
 

@@ -47,7 +47,7 @@ bool Fetch(const std::wstring& strUrl, const std::wstring& strFolder, std::strin
 struct Service
 {
     std::wstring strCategory, strService, strModel, strVersion;
-    std::vector<BYTE> info;
+    std::string info;
 };
 }  // namespace
 
@@ -75,10 +75,9 @@ int wmain(int argc, wchar_t** argv)
         if (parts.size() != 4)
             return 2;
         Service service{parts[0], parts[1], parts[2], parts[3], {}};
-        std::string bytes;
-        if (!Fetch(strBase + service.strCategory + L"/" + service.strService + L"/info/info.xml", strData, bytes))
+        if (!Fetch(strBase + service.strCategory + L"/" + service.strService + L"/info/info.xml", strData,
+                   service.info))
             return 3;
-        service.info.assign(bytes.begin(), bytes.end());
         services.push_back(service);
     }
     for (int nRun = 0; nRun < nRuns; ++nRun)

@@ -54,7 +54,7 @@ std::string SignatureFor(const std::string& strInfo, const std::wstring& strServ
     std::string strText;
     if (bLoaded)
     {
-        EXPECT_EQ(S_OK, key.SignatureFile(std::vector<BYTE>(strInfo.begin(), strInfo.end()), strCategory, strService,
+        EXPECT_EQ(S_OK, key.SignatureFile(strInfo, strCategory, strService,
                                           ullSerial, strExpires, strText));
     }
     return strText;

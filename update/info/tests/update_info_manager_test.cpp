@@ -812,7 +812,7 @@ TEST_F(UpdateInfoManager, SignatureDecidesWhetherTheFileIsTrusted)
     CUpdateSigningKey stranger;
     ASSERT_EQ(S_OK, stranger.Generate());
     std::string strStrangerSig;
-    ASSERT_EQ(S_OK, stranger.SignatureFile(std::vector<BYTE>(strFile.begin(), strFile.end()), strCategory, strService,
+    ASSERT_EQ(S_OK, stranger.SignatureFile(strFile, strCategory, strService,
                                            1000, L"2099-12-31T00:00:00Z", strStrangerSig));
 
     const std::string strOtherService = infotest::MakeSignedFile(strBody, L"vm-q1-fw", strCategory);

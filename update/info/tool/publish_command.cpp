@@ -218,7 +218,7 @@ int RunPublish(int argc, wchar_t** argv)
     const std::wstring strTarget = strFolder + L"\\info.xml";
     const std::string strInfo = InfoFileFormat::BuildHeader(strDigestId, strDigest) + body;
     std::string strSignature;
-    hr = signing.key.SignatureFile(std::vector<BYTE>(strInfo.begin(), strInfo.end()), strCategory, strService,
+    hr = signing.key.SignatureFile(strInfo, strCategory, strService,
                                    signing.ullSerial, signing.strExpires, strSignature);
     if (FAILED(hr))
     {

@@ -68,10 +68,9 @@ std::wstring CheckPublishedSignature(const CUpdateSigningKey& key, const std::st
                                      const std::string& strSignature, const std::wstring& strService,
                                      const std::wstring& strCategory)
 {
-    const std::vector<BYTE> info(strInfo.begin(), strInfo.end());
     const std::vector<EcdsaP256::PublicPoint> keys = {key.PublicPoint()};
     InfoSignature::Request request;
-    request.pInfo = &info;
+    request.pInfo = &strInfo;
     request.pSignature = &strSignature;
     request.strService = strService;
     request.strCategory = strCategory;

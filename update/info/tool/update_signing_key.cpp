@@ -296,12 +296,12 @@ HRESULT CUpdateSigningKey::Sign(const EcdsaP256::Digest& digest, std::vector<BYT
     return S_OK;
 }
 
-HRESULT CUpdateSigningKey::SignatureFile(const std::vector<BYTE>& info, const std::wstring& strCategory,
+HRESULT CUpdateSigningKey::SignatureFile(const std::string& strInfo, const std::wstring& strCategory,
                                          const std::wstring& strService, ULONGLONG ullSerial,
                                          const std::wstring& strExpires, std::string& strText) const
 {
     EcdsaP256::Digest infoDigest;
-    RETURN_IF_FAILED(EcdsaP256::Sha256(info.data(), info.size(), infoDigest));
+    RETURN_IF_FAILED(EcdsaP256::Sha256(reinterpret_cast<const BYTE*>(strInfo.data()), strInfo.size(), infoDigest));
     const std::string strMessage = InfoSignature::Message(strCategory, strService, ullSerial, strExpires,
                                                           HexLower(infoDigest.data(), infoDigest.size()));
     EcdsaP256::Digest digest;

@@ -26,7 +26,7 @@ public:
     HRESULT Sign(const EcdsaP256::Digest& digest, std::vector<BYTE>& der) const;
 
     // The text of info.xml.sig for the exact bytes of an information file.
-    HRESULT SignatureFile(const std::vector<BYTE>& info, const std::wstring& strCategory,
+    HRESULT SignatureFile(const std::string& strInfo, const std::wstring& strCategory,
                           const std::wstring& strService, ULONGLONG ullSerial, const std::wstring& strExpires,
                           std::string& strText) const;
 

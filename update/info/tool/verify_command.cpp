@@ -140,9 +140,8 @@ bool VerifySignature(const std::wstring& strFile, const std::wstring& strService
         return false;
     }
     const DWORD dwSigError = ReadWholeFile(strFile + L".sig", strSignature, 64 * 1024);
-    const std::vector<BYTE> info(strInfo.begin(), strInfo.end());
     InfoSignature::Request request;
-    request.pInfo = &info;
+    request.pInfo = &strInfo;
     request.pSignature = dwSigError == ERROR_SUCCESS ? &strSignature : nullptr;
     request.strService = strService;
     request.strCategory = strCategory;
